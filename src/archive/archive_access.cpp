@@ -1,0 +1,46 @@
+#include "archive/archive_access.h"
+
+#include "platform/runtime_error.h"
+#include "platform/text.h"
+
+namespace orv {
+namespace {
+
+constexpr std::int32_t kLanguageGerman = 1;
+constexpr std::int32_t kOptions = 2;
+
+} // namespace
+
+std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const std::string& mask,
+                                           const std::string& targetDir) {
+    try {
+        zip_.SetLanguage(kLanguageGerman);
+        std::int32_t overwriteAll = 0;
+        ProgressTarget* progress = nullptr;
+        if (mask == "*.*") {
+            overwriteAll = 1;
+            progress = &start_.statusTarget();
+        } else if (text::UCase(mask) != "*ORVUPD.TXT") {
+            progress = &start_.statusTarget();
+        }
+        return zip_.UnZipEx(archivePath, targetDir + "\\", mask, overwriteAll, nullptr, kOptions,
+                            progress);
+    } catch (const RuntimeError& e) {
+        os_.messageBox("Fehler beim entpacken der Datei(en) " + mask + std::string(text::CRLF) +
+                           "Fehler = " + e.description(),
+                       "Fehler", style::kCritical);
+        return 0;
+    }
+}
+
+void ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::string& mask) {
+    try {
+        zip_.ZipDeleteFile(archivePath, mask, &start_.statusTarget());
+    } catch (const RuntimeError& e) {
+        os_.messageBox("Fehler beim Löschen der Datei(en) " + mask + std::string(text::CRLF) +
+                           "Fehler = " + e.description(),
+                       "Fehler", style::kCritical);
+    }
+}
+
+} // namespace orv

@@ -1,0 +1,32 @@
+#pragma once
+// The updater's two routines on the contents of the update archive. Both report their own
+// failures and never let one reach the caller.
+
+#include <cstdint>
+#include <string>
+
+#include "archive/zip_component.h"
+#include "platform/platform.h"
+#include "ui/start_window.h"
+
+namespace orv {
+
+class ArchiveAccess {
+  public:
+    ArchiveAccess(Platform& os, ZipComponent& zip, ui::StartWindow& start)
+        : os_(os), zip_(zip), start_(start) {}
+
+    // Writes the archive's entries that match the mask into targetDir; returns the
+    // component's count, or 0 after a failure.
+    std::int32_t ExtractEntries(const std::string& archivePath, const std::string& mask,
+                                const std::string& targetDir);
+    // Removes the entries that match the mask from the archive.
+    void DeleteEntries(const std::string& archivePath, const std::string& mask);
+
+  private:
+    Platform& os_;
+    ZipComponent& zip_;
+    ui::StartWindow& start_;
+};
+
+} // namespace orv

@@ -1,0 +1,30 @@
+#pragma once
+// The stored path of an archive entry, judged before anything is written: only a plain relative
+// path that means the same file on every Windows file system may leave the archive.
+
+#include <string>
+#include <string_view>
+
+namespace orv::zipkit {
+
+// A stored path ending in a separator ("/" or "\") names a folder.
+bool IsFolderEntry(std::string_view storedPath);
+
+// The stored path without the separator that marks a folder.
+std::string_view WithoutFolderMark(std::string_view storedPath);
+
+// True when the path (folder mark removed) can be placed below a target folder: not empty,
+// relative (no leading separator, no drive letter, no UNC prefix), no ":" (drive or stream),
+// no control character, none of < > " | ? *, valid UTF-8, and every component non-empty, not
+// "." or "..", not ending in a dot or a blank, and not a Windows device name (CON, PRN, AUX,
+// NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, also with an extension).
+bool IsSafeEntryPath(std::string_view storedPath);
+
+// The stored path with separators as "\" and without a folder mark, to append to a target
+// folder.
+std::string WindowsRelativePath(std::string_view storedPath);
+
+// The stored path for a message: control characters and undecodable bytes shown as "?".
+std::string PrintableName(std::string_view storedPath);
+
+} // namespace orv::zipkit

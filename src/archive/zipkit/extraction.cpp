@@ -1,0 +1,242 @@
+#include "archive/zipkit/extraction.h"
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <set>
+#include <vector>
+
+#include "archive/zipkit/entry_path.h"
+#include "archive/zipkit/mask.h"
+#include "archive/zipkit/target_path.h"
+#include "archive/zipkit/temporary_files.h"
+#include "archive/zipkit/zip_archive.h"
+#include "archive/zipkit/zip_errors.h"
+#include "platform/runtime_error.h"
+
+namespace orv::zipkit {
+namespace {
+
+constexpr std::size_t kBufferSize = 64 * 1024;
+
+// Unix file types in the upper half of the external attributes.
+constexpr std::uint32_t kUnixTypeMask = 0170000;
+constexpr std::uint32_t kUnixSymbolicLink = 0120000;
+
+struct PlannedEntry {
+    zip_uint64_t index = 0;
+    std::string name; // as stored, UTF-8
+    std::string target;
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::optional<std::int64_t> modified; // seconds since 1970
+};
+
+struct StagedFile {
+    std::string temporary;
+    std::string target;
+};
+
+bool IsSymbolicLink(zip_t* archive, zip_uint64_t index) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0) {
+        return false;
+    }
+    return system == ZIP_OPSYS_UNIX && ((attributes >> 16) & kUnixTypeMask) == kUnixSymbolicLink;
+}
+
+// Refuses an entry that the updater must not or cannot write.
+PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
+                        const std::string& targetFolder) {
+    const std::string shown = PrintableName(name);
+    if (!IsSafeEntryPath(name)) throw ErrorAbout(err::kZipUnsafeEntry, shown);
+    if (IsSymbolicLink(archive, index)) throw ErrorAbout(err::kZipSymbolicLink, shown);
+
+    zip_stat_t stat;
+    if (zip_stat_index(archive, index, 0, &stat) != 0) {
+        throw ZipError(*zip_get_error(archive), shown);
+    }
+    PlannedEntry entry;
+    entry.index = index;
+    entry.name = name;
+    entry.target = targetFolder + WindowsRelativePath(name);
+    entry.folder = IsFolderEntry(name);
+    if ((stat.valid & ZIP_STAT_MTIME) != 0) entry.modified = stat.mtime;
+    if (entry.folder) return entry;
+
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
+        stat.encryption_method != ZIP_EM_NONE) {
+        throw ErrorAbout(err::kZipEncrypted, shown);
+    }
+    if ((stat.valid & ZIP_STAT_COMP_METHOD) == 0 ||
+        (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE)) {
+        throw ErrorAbout(err::kZipUnsupported, shown);
+    }
+    if ((stat.valid & ZIP_STAT_SIZE) == 0) throw ErrorAbout(err::kZipDamaged, shown);
+    entry.size = stat.size;
+    return entry;
+}
+
+// Two entries must not land on the same file, and no file may stand where another entry
+// needs a folder. Names are compared as Windows compares them.
+void CheckCollisions(const std::vector<PlannedEntry>& entries) {
+    std::set<std::u32string> fileKeys;
+    std::set<std::u32string> folderKeys;
+    for (const PlannedEntry& entry : entries) {
+        const std::u32string key = FoldedPath(WithoutFolderMark(entry.name));
+        const bool clash = entry.folder ? fileKeys.count(key) > 0
+                                        : fileKeys.count(key) > 0 || folderKeys.count(key) > 0;
+        if (clash) throw ErrorAbout(err::kZipDuplicateName, PrintableName(entry.name));
+
+        for (std::size_t slash = key.find(U'/'); slash != std::u32string::npos;
+             slash = key.find(U'/', slash + 1)) {
+            const std::u32string parent = key.substr(0, slash);
+            if (fileKeys.count(parent) > 0) {
+                throw ErrorAbout(err::kZipDuplicateName, PrintableName(entry.name));
+            }
+            folderKeys.insert(parent);
+        }
+        (entry.folder ? folderKeys : fileKeys).insert(key);
+    }
+}
+
+std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
+                                         const std::string& targetFolder) {
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    std::vector<PlannedEntry> entries;
+    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        const char* stored = zip_get_name(archive, index, ZIP_FL_ENC_GUESS);
+        if (stored == nullptr) throw ZipError(*zip_get_error(archive), "#" + std::to_string(index));
+        const std::string name{stored};
+        if (!MaskMatches(mask, WithoutFolderMark(name))) continue;
+        entries.push_back(CheckEntry(archive, index, name, targetFolder));
+    }
+    CheckCollisions(entries);
+    return entries;
+}
+
+// Creates the folders on the way to a file, one level at a time, asking about each folder once.
+class FolderMaker {
+  public:
+    explicit FolderMaker(FileSystem& files) : files_(files) {}
+
+    void ensure(const std::string& folder) {
+        for (const std::string& level : FolderLevels(folder)) {
+            const std::u32string key = FoldedPath(level);
+            if (known_.count(key) > 0) continue;
+            if (!files_.directoryExists(level)) files_.createDirectory(level);
+            known_.insert(key);
+        }
+    }
+
+  private:
+    FileSystem& files_;
+    std::set<std::u32string> known_;
+};
+
+// Copies one entry into a new file, with libzip's checks and ours: no more bytes than the
+// entry declares (a small entry must not unpack into a huge file), no fewer, and the checksum.
+void WriteEntry(FileSystem& files, zip_t* archive, const PlannedEntry& entry,
+                const std::string& path, std::vector<char>& buffer,
+                const std::function<void(std::uint64_t)>& written) {
+    const std::string shown = PrintableName(entry.name);
+    ZipEntryReader reader{zip_fopen_index(archive, entry.index, 0)};
+    if (reader.get() == nullptr) throw ZipError(*zip_get_error(archive), shown);
+
+    const std::unique_ptr<OutputFile> out = files.createFile(path);
+    std::uint64_t total = 0;
+    while (true) {
+        const zip_int64_t n = zip_fread(reader.get(), buffer.data(), buffer.size());
+        if (n < 0) throw ZipError(*zip_file_get_error(reader.get()), shown);
+        if (n == 0) break;
+        total += static_cast<std::uint64_t>(n);
+        if (total > entry.size) throw ErrorAbout(err::kZipTooLarge, shown);
+        out->write(buffer.data(), static_cast<std::size_t>(n));
+        written(static_cast<std::uint64_t>(n));
+    }
+    const int verdict = reader.close();
+    if (verdict != ZIP_ER_OK) throw ZipError(verdict, shown);
+    if (total != entry.size) throw ErrorAbout(err::kZipDamaged, shown);
+    out->close();
+    if (entry.modified) files.setModificationTime(path, *entry.modified);
+}
+
+struct Placement {
+    std::string target;
+    std::optional<std::string> backup; // the old file, moved aside
+    bool replaced = false;             // the new file is in place
+};
+
+// Puts every target back as it was: the old file where there was one, none where there was
+// none. An old file that cannot be put back stays in its backup, so it is never lost.
+void RollBack(FileSystem& files, const std::vector<Placement>& placements,
+              TemporaryFiles& temporaries) {
+    for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
+        try {
+            if (it->backup) {
+                files.replaceFile(*it->backup, it->target);
+            } else if (it->replaced) {
+                files.deleteFile(it->target);
+            }
+        } catch (const RuntimeError&) {
+            if (it->backup) temporaries.keep(*it->backup);
+        }
+    }
+}
+
+// Moves each new file over its target, keeping the old one aside until all are in place.
+void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
+                TemporaryFiles& temporaries) {
+    std::vector<Placement> placements;
+    placements.reserve(staged.size());
+    try {
+        for (const StagedFile& file : staged) {
+            Placement& placement = placements.emplace_back(Placement{file.target, {}, false});
+            if (files.fileExists(file.target)) {
+                const std::string backup = temporaries.beside(file.target);
+                files.replaceFile(file.target, backup);
+                placement.backup = backup;
+            }
+            files.replaceFile(file.temporary, file.target);
+            placement.replaced = true;
+        }
+    } catch (const RuntimeError&) {
+        RollBack(files, placements, temporaries);
+        throw;
+    }
+}
+
+} // namespace
+
+std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::string& mask,
+                             const std::string& targetFolder, PercentProgress& progress) {
+    const std::vector<PlannedEntry> entries = PlanExtraction(archive, mask, targetFolder);
+
+    std::uint64_t totalBytes = 0;
+    for (const PlannedEntry& entry : entries) totalBytes += entry.size;
+    std::uint64_t doneBytes = 0;
+    const auto written = [&](std::uint64_t bytes) {
+        doneBytes += bytes;
+        progress.advance(doneBytes, totalBytes);
+    };
+
+    TemporaryFiles temporaries{files};
+    FolderMaker folders{files};
+    std::vector<char> buffer(kBufferSize);
+    std::vector<StagedFile> staged;
+    for (const PlannedEntry& entry : entries) {
+        if (entry.folder) {
+            folders.ensure(entry.target);
+            continue;
+        }
+        folders.ensure(entry.target.substr(0, entry.target.rfind('\\')));
+        const std::string temporary = temporaries.beside(entry.target);
+        WriteEntry(files, archive, entry, temporary, buffer, written);
+        staged.push_back({temporary, entry.target});
+    }
+    PlaceFiles(files, staged, temporaries);
+    return static_cast<std::int32_t>(staged.size());
+}
+
+} // namespace orv::zipkit

@@ -1,0 +1,30 @@
+#pragma once
+// The percentage of a call's work, written as decimal text into the progress target.
+
+#include <cstdint>
+
+#include "platform/windows.h"
+
+namespace orv::zipkit {
+
+// Writes "0" first, then each new whole percentage as the work advances, and "100" at the
+// end: at most 101 texts per call, never going back. Writes nothing without a target.
+class PercentProgress {
+  public:
+    explicit PercentProgress(ProgressTarget* target) : target_(target) {}
+
+    void start() { show(0); }
+    // done of total units (total 0 counts as nothing done yet).
+    void advance(std::uint64_t done, std::uint64_t total);
+    // A fraction from 0 to 1, as libzip reports it.
+    void advance(double fraction);
+    void finish() { show(100); }
+
+  private:
+    void show(int percent);
+
+    ProgressTarget* target_;
+    int shown_ = -1;
+};
+
+} // namespace orv::zipkit

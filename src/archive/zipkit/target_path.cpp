@@ -1,0 +1,68 @@
+#include "archive/zipkit/target_path.h"
+
+#include <cstddef>
+
+namespace orv::zipkit {
+namespace {
+
+bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+
+bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+
+bool HasDriveLetter(std::string_view path) {
+    return path.size() >= 2 && IsLetter(path[0]) && path[1] == ':';
+}
+
+bool IsUnc(std::string_view path) {
+    return path.size() >= 2 && IsSeparator(path[0]) && IsSeparator(path[1]);
+}
+
+// The end of the component that begins at pos (the position of the next separator).
+std::size_t ComponentEnd(std::string_view path, std::size_t pos) {
+    while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+    return pos;
+}
+
+// How many characters of the path are its root: "C:\" 3, "C:" 2, "\\server\share\" all of
+// it, a leading separator 1, a relative path 0.
+std::size_t RootLength(std::string_view path) {
+    if (HasDriveLetter(path)) return path.size() > 2 && IsSeparator(path[2]) ? 3 : 2;
+    if (IsUnc(path)) {
+        const std::size_t serverEnd = ComponentEnd(path, 2);
+        const std::size_t shareEnd = ComponentEnd(path, serverEnd + 1);
+        return shareEnd < path.size() ? shareEnd + 1 : path.size();
+    }
+    return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
+}
+
+} // namespace
+
+std::string DriveRootOf(std::string_view path) {
+    if (HasDriveLetter(path)) return std::string(path.substr(0, 2)) + "\\";
+    if (IsUnc(path)) {
+        std::string root{path.substr(0, RootLength(path))};
+        if (!IsSeparator(root.back())) root += '\\';
+        return root;
+    }
+    return "\\";
+}
+
+std::string TargetFolder(std::string_view targetDir, std::string_view archivePath) {
+    std::size_t length = targetDir.size();
+    while (length > 0 && IsSeparator(targetDir[length - 1])) --length;
+    if (length == 0) return DriveRootOf(archivePath);
+    return std::string(targetDir.substr(0, length)) + "\\";
+}
+
+std::vector<std::string> FolderLevels(std::string_view folder) {
+    std::vector<std::string> levels;
+    std::size_t pos = RootLength(folder);
+    while (pos < folder.size()) {
+        const std::size_t end = ComponentEnd(folder, pos);
+        if (end > pos) levels.emplace_back(folder.substr(0, end));
+        pos = end + 1;
+    }
+    return levels;
+}
+
+} // namespace orv::zipkit

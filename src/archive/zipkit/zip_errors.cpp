@@ -1,0 +1,71 @@
+#include "archive/zipkit/zip_errors.h"
+
+#include <cerrno>
+
+namespace orv::zipkit {
+namespace {
+
+// Reading or writing files failed: the reason is in errno.
+int SystemErrorNumber(int errnoValue, int fallback) {
+    switch (errnoValue) {
+    case ENOENT: return err::kFileNotFound;
+    case ENOTDIR: return err::kPathNotFound;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EBUSY: return err::kPermissionDenied;
+    case ENOSPC: return err::kDiskFull;
+    case EIO: return err::kDeviceIo;
+    default: return fallback;
+    }
+}
+
+int ErrorNumber(int zipCode, int systemCode) {
+    switch (zipCode) {
+    case ZIP_ER_NOENT: return err::kFileNotFound;
+    case ZIP_ER_NOZIP: return err::kZipNotAnArchive;
+    case ZIP_ER_INCONS:
+    case ZIP_ER_EOF:
+    case ZIP_ER_ZLIB:
+    case ZIP_ER_COMPRESSED_DATA: return err::kZipDamaged;
+    case ZIP_ER_CRC: return err::kZipCrc;
+    case ZIP_ER_MULTIDISK:
+    case ZIP_ER_COMPNOTSUPP: return err::kZipUnsupported;
+    case ZIP_ER_ENCRNOTSUPP:
+    case ZIP_ER_NOPASSWD:
+    case ZIP_ER_WRONGPASSWD: return err::kZipEncrypted;
+    case ZIP_ER_OPEN:
+    case ZIP_ER_READ:
+    case ZIP_ER_SEEK:
+    case ZIP_ER_TELL:
+    case ZIP_ER_WRITE:
+    case ZIP_ER_CLOSE:
+    case ZIP_ER_TMPOPEN:
+    case ZIP_ER_RENAME:
+    case ZIP_ER_REMOVE: return SystemErrorNumber(systemCode, err::kPathFileAccess);
+    case ZIP_ER_RDONLY: return err::kPermissionDenied;
+    default: return err::kZipInternal;
+    }
+}
+
+} // namespace
+
+RuntimeError ErrorAbout(int number, const std::string& subject) {
+    return RuntimeError{number, ErrorText(number) + ": " + subject};
+}
+
+RuntimeError ZipError(const zip_error_t& error, const std::string& subject) {
+    const int systemCode =
+        zip_error_system_type(&error) == ZIP_ET_SYS ? zip_error_code_system(&error) : 0;
+    return ErrorAbout(ErrorNumber(zip_error_code_zip(&error), systemCode), subject);
+}
+
+RuntimeError ZipError(int zipCode, const std::string& subject) {
+    zip_error_t error;
+    zip_error_init_with_code(&error, zipCode);
+    RuntimeError result = ZipError(error, subject);
+    zip_error_fini(&error);
+    return result;
+}
+
+} // namespace orv::zipkit

@@ -1,0 +1,37 @@
+#include "archive/zipkit/zipkit.h"
+
+#include "archive/zipkit/extraction.h"
+#include "archive/zipkit/progress.h"
+#include "archive/zipkit/removal.h"
+#include "archive/zipkit/target_path.h"
+#include "archive/zipkit/zip_archive.h"
+
+namespace orv::zipkit {
+
+void Zipkit::SetLanguage(std::int32_t language) { language_ = language; }
+
+// Existing files are always replaced (an update replaces files), whatever overwriteAll says;
+// the archives are not encrypted, so there is no use for a password, and options select
+// nothing beyond what this component always does.
+std::int32_t Zipkit::UnZipEx(const std::string& archivePath, const std::string& targetDir,
+                             const std::string& mask, std::int32_t /*overwriteAll*/,
+                             const char* /*password*/, std::int32_t /*options*/,
+                             ProgressTarget* progress) {
+    PercentProgress percent{progress};
+    percent.start();
+    const ZipArchive archive = OpenArchive(files_, archivePath, true);
+    const std::int32_t count = ExtractMatching(files_, archive.get(), mask,
+                                               TargetFolder(targetDir, archivePath), percent);
+    percent.finish();
+    return count;
+}
+
+void Zipkit::ZipDeleteFile(const std::string& archivePath, const std::string& mask,
+                           ProgressTarget* progress) {
+    PercentProgress percent{progress};
+    percent.start();
+    RemoveMatching(files_, archivePath, mask, percent);
+    percent.finish();
+}
+
+} // namespace orv::zipkit

@@ -1,0 +1,61 @@
+#include "env/environment.h"
+
+#include <algorithm>
+
+#include "platform/runtime_error.h"
+#include "platform/text.h"
+
+namespace orv {
+namespace {
+
+// The size of the text buffers handed to the INI and Windows-directory calls.
+constexpr std::size_t kBufferSize = 255;
+
+} // namespace
+
+bool ProbeFile(Platform& os, const std::string& path) {
+    try {
+        os.files().probeOpen(path);
+        return true;
+    } catch (const RuntimeError& e) {
+        if (e.number() == err::kPermissionDenied) {
+            const std::string message =
+                "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet." + std::string(text::CRLF) +
+                "Bitte beenden Sie das Programm und starten" + std::string(text::CRLF) +
+                "'Testversion aktualisieren' noch einmal.";
+            os.messageBox(message, "ORVEN geöffnet", style::kCritical);
+        }
+        return false;
+    }
+}
+
+std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::string& section,
+                         const std::string& key, const std::string& defaultValue) {
+    try {
+        std::string buffer(kBufferSize, '\0');
+        if (!key.empty()) {
+            const std::string value =
+                text::Left(os.profileString(section, key, "", kBufferSize, iniPath), kBufferSize - 1);
+            buffer.replace(0, std::min(value.size() + 1, buffer.size()), value + '\0');
+        }
+        std::erase(buffer, '\0');
+        return buffer.empty() ? defaultValue : buffer;
+    } catch (const RuntimeError& e) {
+        os.messageBox("Fehler beim Lesen der Datei " + iniPath + ", Fehler = " + e.description(),
+                      kProgramTitle, style::kPlain);
+        return defaultValue;
+    }
+}
+
+std::string GetWindowsDir(Platform& os) {
+    try {
+        std::string buffer(kBufferSize, ' ');
+        const std::size_t length = os.windowsDirectory(buffer);
+        return text::Left(buffer, length);
+    } catch (const RuntimeError& e) {
+        os.messageBox(e.description(), kProgramTitle, style::kPlain);
+        return "";
+    }
+}
+
+} // namespace orv

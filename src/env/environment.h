@@ -1,0 +1,25 @@
+#pragma once
+// How the updater looks at its surroundings: whether a file can be opened, the application's
+// INI values, the Windows directory. None of them lets a failure reach the caller.
+
+#include <string>
+
+#include "platform/platform.h"
+
+namespace orv {
+
+// The title of boxes that have none of their own.
+inline constexpr const char* kProgramTitle = "ORVEN-Update";
+
+// True when the file could be opened for reading and closed again. A file that another
+// program holds shows the note that the application is open, and counts as missing.
+bool ProbeFile(Platform& os, const std::string& path);
+
+// The key's value in the section of the INI file, or defaultValue when it is missing or empty.
+std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::string& section,
+                         const std::string& key, const std::string& defaultValue);
+
+// The Windows directory without a separator at its end; empty after a failure.
+std::string GetWindowsDir(Platform& os);
+
+} // namespace orv

@@ -1,0 +1,54 @@
+#pragma once
+// Files as the updater sees them. Paths are Windows-style strings ("\" as separator,
+// compared without regard to case); each front end maps them to its own file system.
+// Every operation raises RuntimeError on failure.
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+namespace orv {
+
+// A file's last-modified time in the platform's own resolution; only ever compared for
+// equality or handed back to the platform.
+using FileTime = std::int64_t;
+
+// A file being written. Nothing is guaranteed to be on disk before close() returns.
+class OutputFile {
+  public:
+    virtual ~OutputFile() = default;
+    virtual void write(const char* data, std::size_t size) = 0;
+    // Flushes and closes; a file destroyed without close() is closed and left as it is.
+    virtual void close() = 0;
+};
+
+class FileSystem {
+  public:
+    virtual ~FileSystem() = default;
+
+    // Opens the file for reading with the platform's default sharing and closes it again.
+    // A file held by another program raises 70.
+    virtual void probeOpen(const std::string& path) = 0;
+    // Copies a file over any existing one; the copy keeps the source's last-modified time.
+    virtual void copyFile(const std::string& from, const std::string& to) = 0;
+    virtual void deleteFile(const std::string& path) = 0;
+    virtual FileTime modificationTime(const std::string& path) = 0;
+    // The first line, up to the first CR or LF. An empty file raises 62.
+    virtual std::string readFirstLine(const std::string& path) = 0;
+
+    // Moves a file over another in one step: the target is either the old or the new file.
+    virtual void replaceFile(const std::string& from, const std::string& to) = 0;
+    virtual bool fileExists(const std::string& path) = 0;
+    virtual bool directoryExists(const std::string& path) = 0;
+    // Creates one directory; its parent must exist. An existing directory is no error.
+    virtual void createDirectory(const std::string& path) = 0;
+    // Creates a new file, or empties an existing one, for writing.
+    virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
+    // Sets the last-modified time from seconds since 1970 (UTC).
+    virtual void setModificationTime(const std::string& path, std::int64_t unixSeconds) = 0;
+    // The path in the form the platform's own libraries take (UTF-8).
+    virtual std::string nativePath(const std::string& path) = 0;
+};
+
+} // namespace orv

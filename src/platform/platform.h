@@ -1,0 +1,56 @@
+#pragma once
+// Everything through which the updater reaches the world. Front ends implement it and
+// hand it to Main.
+
+#include <cstddef>
+#include <string>
+
+#include "platform/file_system.h"
+#include "platform/windows.h"
+
+namespace orv {
+
+// Message-box styles: the Windows flags.
+namespace style {
+inline constexpr int kPlain = 0;
+inline constexpr int kCritical = 16;
+inline constexpr int kQuestion = 52; // exclamation with Yes/No
+inline constexpr int kInformation = 64;
+} // namespace style
+
+enum class Answer { Ok, Yes, No };
+
+struct ProgramVersion {
+    int major = 0;
+    int minor = 0;
+    int revision = 0;
+};
+
+class Platform {
+  public:
+    virtual ~Platform() = default;
+
+    virtual Answer messageBox(const std::string& text, const std::string& title, int style) = 0;
+
+    // The directory of the running executable, without a trailing separator.
+    virtual std::string ownDirectory() = 0;
+    // The argument string after the program name, as passed.
+    virtual std::string commandLine() = 0;
+    virtual ProgramVersion version() = 0;
+
+    virtual FileSystem& files() = 0;
+
+    // GetPrivateProfileString: the key's value cut to bufferSize - 1 characters, or
+    // defaultValue when the file, section or key is missing.
+    virtual std::string profileString(const std::string& section, const std::string& key,
+                                      const std::string& defaultValue, std::size_t bufferSize,
+                                      const std::string& file) = 0;
+    // GetWindowsDirectory: writes the directory into the buffer when it fits and returns its
+    // length (or the length it needs).
+    virtual std::size_t windowsDirectory(std::string& buffer) = 0;
+
+    virtual StartView& startView() = 0;
+    virtual LauncherView& launcherView() = 0;
+};
+
+} // namespace orv

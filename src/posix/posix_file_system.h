@@ -1,0 +1,48 @@
+#pragma once
+// Files for the Linux front end: Windows-style paths mapped onto a POSIX file system that
+// is searched without regard to case, as the updater expects of its file system.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace orv::posix {
+
+// The run-time error number for an errno value.
+int ErrorNumberOf(int errnoValue);
+
+class PosixFileSystem : public FileSystem {
+  public:
+    // driveRoot: the folder that a rooted path without a drive ("\x") and a path with a drive
+    // letter ("C:\x") lie below; "/" for the real root.
+    explicit PosixFileSystem(std::string driveRoot = "/");
+
+    // Windows-style path -> POSIX path: "\" becomes "/"; each component that exists is found
+    // without regard to case (an exact match wins, otherwise the first match in byte order of
+    // the names); components that do not exist yet are kept as written. A path beginning
+    // with "\" or a drive letter lies below the drive root; one beginning with "/" is an
+    // absolute POSIX path and used as it is; any other is relative to the working directory.
+    std::string resolve(const std::string& path) const;
+
+    const std::string& driveRoot() const { return driveRoot_; }
+
+    void probeOpen(const std::string& path) override;
+    void copyFile(const std::string& from, const std::string& to) override;
+    void deleteFile(const std::string& path) override;
+    FileTime modificationTime(const std::string& path) override;
+    std::string readFirstLine(const std::string& path) override;
+    void replaceFile(const std::string& from, const std::string& to) override;
+    bool fileExists(const std::string& path) override;
+    bool directoryExists(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+    std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
+    std::string nativePath(const std::string& path) override;
+
+  private:
+    std::string driveRoot_;
+};
+
+} // namespace orv::posix

@@ -1,0 +1,366 @@
+// The road of one update run, from the updater's start to its end.
+
+#include "update/main.h"
+
+#include <array>
+#include <string>
+
+#include "archive/zipkit/zipkit.h"
+#include "env/environment.h"
+#include "platform/runtime_error.h"
+#include "platform/text.h"
+#include "ui/start_window.h"
+#include "update/update_run.h"
+#include "update/version_line.h"
+
+namespace orv {
+namespace {
+
+const std::string CRLF{text::CRLF};
+
+// How a stretch of the run lets it go on.
+enum class Next { Continue, Exit, End };
+
+// How often a failure inside the exit is reported before the program gives up and ends: an
+// archive that cannot be put back must not keep the updater asking for ever.
+constexpr int kExitAttempts = 3;
+
+void Show(UpdateRun& run, const std::string& text, const std::string& title, int boxStyle) {
+    run.os.messageBox(text, title, boxStyle);
+}
+
+// Steps 1-5: the installation directory from the updater's own, and the two refusals for an
+// updater that is not in the application's UPDATE directory.
+Next LocateInstallation(UpdateRun& run) {
+    const std::string ownDir = run.os.ownDirectory();
+    const std::size_t length = text::Len(ownDir);
+    if (length < 7) throw RuntimeError(err::kInvalidCall);
+    run.InstallDir = text::Left(ownDir, length - 7);
+
+    const std::string calledFrom =
+        "Das Update-Programm wird aus dem Verzeichnis " + ownDir + " aufgerufen." + CRLF + CRLF;
+    const std::string whereItBelongs =
+        "Stellen Sie sicher, dass sich das Programm im " + CRLF +
+        "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses" + CRLF +
+        "von ORVEN befindet, z. B. c:\\orven32\\update" + CRLF + CRLF;
+    if (!ProbeFile(run.os, run.InstallDir + "\\orv\\orven32.exe")) {
+        run.Message = calledFrom +
+                      "Sie haben das Updateprogramm außerhalb des Installationsverzeichnisses von "
+                      "ORVEN gestartet." +
+                      CRLF + whereItBelongs;
+        Show(run, run.Message, "ORVEN-Update", style::kCritical);
+        return Next::Exit;
+    }
+    if (text::UCase(text::Right(ownDir, 6)) != "UPDATE") {
+        run.Message = calledFrom + whereItBelongs;
+        Show(run, run.Message, "ORVEN-Update", style::kCritical);
+        return Next::Exit;
+    }
+    run.AppDir = run.InstallDir + "\\orv";
+    return Next::Continue;
+}
+
+// Steps 6-7: the INI file, the application directory's first, then the Windows directory's.
+Next LocateIni(UpdateRun& run) {
+    const bool inAppDir = ProbeFile(run.os, run.AppDir + "\\orven32.ini");
+    const bool inWindowsDir = ProbeFile(run.os, GetWindowsDir(run.os) + "\\orven32.ini");
+    if (!inAppDir && !inWindowsDir) {
+        run.Message = "ORVEN32.INI ist weder im Windows-Verzeichnis" + CRLF + GetWindowsDir(run.os) +
+                      " noch im Applikationsverzeichnis" + CRLF + text::UCase(run.AppDir) +
+                      " vorhanden," + CRLF + "bitte überprüfen Sie Ihre ORVEN-Installation.";
+        Show(run, run.Message, "Datei nicht vorhanden", style::kCritical);
+        return Next::End;
+    }
+    if (ProbeFile(run.os, run.AppDir + "\\orven32.ini")) {
+        run.IniPath = run.AppDir + "\\ORVEN32.INI";
+    } else {
+        run.IniPath = GetWindowsDir(run.os) + "\\orven32.ini";
+    }
+    return Next::Continue;
+}
+
+// Steps 8-9: the update archive in the installation's update directory.
+Next LocateArchive(UpdateRun& run) {
+    run.ArchivePath = run.InstallDir + "\\update\\orvupd.zip";
+    run.BackupPath = run.ArchivePath + "$$$";
+    if (!ProbeFile(run.os, run.ArchivePath)) {
+        run.Message = "Die Update-Datei orvupd.zip ist nicht im Verzeichnis " + run.InstallDir +
+                      "\\update vorhanden." + CRLF;
+        Show(run, run.Message, "Datei nicht vorhanden", style::kCritical);
+        return Next::Exit;
+    }
+    return Next::Continue;
+}
+
+// Step 10.
+void OpenStatusWindow(UpdateRun& run) {
+    run.Start.show();
+    run.StatusShown = true;
+    run.Start.refresh();
+    run.Start.setFrameVisible(false);
+    run.Start.refreshFrame();
+    run.Start.setLabelCaption("Updateprogramm wird gestartet, bitte warten ...");
+    run.Start.refreshLabel();
+}
+
+// Step 11: the copy of the archive proves that the installation is writable and keeps the
+// delivered archive for the exit to put back.
+Next BackUpArchive(UpdateRun& run) {
+    FileSystem& files = run.os.files();
+    if (ProbeFile(run.os, run.BackupPath)) files.deleteFile(run.BackupPath);
+    files.copyFile(run.ArchivePath, run.BackupPath);
+    if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
+        run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
+                      "Ihnen fehlen die Schreibrechte für das Installationsverzeichnis von ORVEN!";
+        Show(run, run.Message, "Fehler beim Update", style::kCritical);
+        return Next::Exit;
+    }
+    run.BackupMade = true;
+    return Next::Continue;
+}
+
+// Steps 12-13.
+void ReadDatabaseDirectories(UpdateRun& run) {
+    const auto value = [&run](const char* key) {
+        return ReadIniValue(run.os, run.IniPath, "ORVEN", key, "");
+    };
+    run.DbDir1 = value("Pfad1");
+    if (run.DbDir1.empty()) run.DbDir1 = run.AppDir;
+    run.DbDir2 = value("Pfad2");
+    if (run.DbDir2.empty()) run.DbDir2 = run.AppDir;
+    run.DbDir3 = value("Pfad3");
+    if (run.DbDir3.empty()) run.DbDir3 = run.InstallDir + "\\KEYTABS";
+    run.CopiedCount = 0;
+}
+
+std::string UpdateNote(const VersionLine& update) {
+    return "Version " + update.label + " vom " + update.date + " wird installiert.";
+}
+
+std::string VersionFilePath(const UpdateRun& run) { return run.InstallDir + "\\orv\\orvupd.txt"; }
+
+// Extracts the archive's version file into the application directory and removes it from the
+// archive; returns the count of the extraction.
+std::int32_t TakeVersionFile(UpdateRun& run) {
+    const std::int32_t count =
+        run.modZip.ExtractEntries(run.ArchivePath, "*orvupd.txt", run.InstallDir + "\\ORV");
+    return count;
+}
+
+VersionLine ReadUpdateVersion(UpdateRun& run) {
+    const VersionLine update = ParseVersionLine(run.os.files().readFirstLine(VersionFilePath(run)));
+    run.UpdateKey = update.key;
+    run.UpdateLabel = update.label;
+    return update;
+}
+
+bool Ask(UpdateRun& run) {
+    return run.os.messageBox(run.Message, ui::VersionTitle(run.os.version()), style::kQuestion) !=
+           Answer::No;
+}
+
+const std::string kInstallAnyway = "Wollen Sie das Update trotzdem ausführen ?";
+const std::string kNotInArchive =
+    "Die Datei orvupd.txt ist nicht im Archiv vorhanden oder konnte nicht gelesen werden";
+
+// Started by the application: compare the update's version with the installed one.
+bool ConfirmAgainstInstalled(UpdateRun& run) {
+    const std::int32_t count = TakeVersionFile(run);
+    if (count <= 0) {
+        run.Message = kNotInArchive + CRLF + CRLF + kInstallAnyway;
+        return Ask(run);
+    }
+    run.addCopied(count);
+    run.modZip.DeleteEntries(run.ArchivePath, "*orvupd.txt");
+    if (!ProbeFile(run.os, VersionFilePath(run))) {
+        run.Message = "Die Versionsdatei " + VersionFilePath(run) + " wurde nicht gefunden." +
+                      CRLF + CRLF + kInstallAnyway;
+        return Ask(run);
+    }
+    const VersionLine update = ReadUpdateVersion(run);
+    const VersionLine installed = ParseVersionLine(run.os.commandLine());
+    run.InstalledKey = installed.key;
+    run.InstalledLabel = installed.label;
+    if (run.UpdateKey > run.InstalledKey) {
+        run.Message = UpdateNote(update) + CRLF + CRLF + "Wollen Sie das Update jetzt ausführen ?";
+    } else if (run.UpdateKey == run.InstalledKey) {
+        run.Message = "Das Versionsdatum ist identisch mit der installierten Version." + CRLF +
+                      CRLF + kInstallAnyway;
+    } else {
+        run.Message = "Das Versionsdatum der zu installierenden Version ist" + CRLF +
+                      "älter als das Datum der installierten Version." + CRLF + CRLF +
+                      "Installierte Version: " + installed.label + " vom " + installed.date +
+                      CRLF + CRLF + "Update-Version:       " + update.label + " vom " +
+                      update.date + CRLF + CRLF + kInstallAnyway;
+    }
+    if (!Ask(run)) {
+        run.Cancelled = true;
+        return false;
+    }
+    return true;
+}
+
+// Started by hand: the installed version is unknown; say which one the archive holds.
+bool ConfirmWithoutInstalled(UpdateRun& run) {
+    run.VersionNote.clear();
+    const std::int32_t count = TakeVersionFile(run);
+    if (count > 0) {
+        run.modZip.DeleteEntries(run.ArchivePath, "*orvupd.txt");
+        if (ProbeFile(run.os, VersionFilePath(run))) {
+            run.VersionNote = UpdateNote(ReadUpdateVersion(run)) + CRLF + CRLF;
+        } else {
+            run.VersionNote = kNotInArchive + CRLF + CRLF;
+        }
+    }
+    run.Message = run.VersionNote + "Die aktuelle ORVEN-Version kann nicht ermittelt werden." +
+                  CRLF +
+                  "Sie können die Versionen nur vergleichen, wenn Sie das Update aus ORVEN "
+                  "starten." +
+                  CRLF + CRLF + kInstallAnyway;
+    return Ask(run);
+}
+
+// The version check; true when the user wants the update installed.
+bool ConfirmVersion(UpdateRun& run) {
+    return run.os.commandLine().empty() ? ConfirmWithoutInstalled(run)
+                                        : ConfirmAgainstInstalled(run);
+}
+
+struct PlanRow {
+    const char* mask;
+    std::string UpdateRun::*target; // nullptr: the empty target
+    bool removeAfterwards;
+};
+
+// Where each kind of archive entry goes, in this order.
+const std::array<PlanRow, 7> kExtractionPlan{{
+    {"ORVTABS.MDB", &UpdateRun::DbDir3, true},
+    {"MUNDAREL.MDB", &UpdateRun::DbDir3, true},
+    {"ORVEN.MDB", &UpdateRun::DbDir1, true},
+    {"ORVVW.MDB", &UpdateRun::DbDir2, true},
+    {"*.OCX", nullptr, true},
+    {"*.DLL", nullptr, true},
+    {"*.*", &UpdateRun::InstallDir, false},
+}};
+
+void ReportCopied(UpdateRun& run) {
+    if (run.CopiedCount < 1) {
+        Show(run, "Keine Dateien zum Kopieren vorhanden.", "ORVEN-Update installieren",
+             style::kCritical);
+        return;
+    }
+    const std::string countLine = run.CopiedCount == 1
+                                      ? std::string("Es wurde 1 Datei kopiert.")
+                                      : "Es wurden " + std::to_string(run.CopiedCount) +
+                                            " Dateien kopiert.";
+    run.Message = "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + countLine;
+    Show(run, run.Message, "ORV-Update installieren", style::kInformation);
+}
+
+// The installation proper and the report.
+void Install(UpdateRun& run) {
+    run.Start.setFrameVisible(true);
+    run.Start.setFrameCaption("Update wird ausgeführt, bitte warten ...");
+    run.Start.refreshFrame();
+    run.Start.setLabelVisible(false);
+    run.Start.refreshLabel();
+
+    for (const PlanRow& row : kExtractionPlan) {
+        const std::string target = row.target ? run.*row.target : std::string();
+        const std::int32_t count = run.modZip.ExtractEntries(run.ArchivePath, row.mask, target);
+        if (!row.removeAfterwards) {
+            run.addCopied(count);
+        } else if (count > 0) {
+            run.addCopied(count);
+            run.modZip.DeleteEntries(run.ArchivePath, row.mask);
+        }
+    }
+
+    run.StatusShown = false;
+    run.Start.unload();
+    ReportCopied(run);
+
+    if (!run.os.commandLine().empty()) {
+        run.StatusShown = true;
+        run.Start.show();
+        run.Start.refresh();
+        run.Start.setFrameVisible(false);
+        run.Start.refreshFrame();
+        run.Start.setLabelVisible(true);
+        run.Start.setLabelCaption("ORVEN wird gestartet, bitte warten ...");
+        run.Start.refreshLabel();
+    }
+}
+
+void ReportError(UpdateRun& run, const RuntimeError& error) {
+    run.Message = "Fehler beim Installieren des ORVEN-Updates" + CRLF + CRLF +
+                  "Fehlercode = " + std::to_string(error.number()) + CRLF + "Fehler =     " +
+                  error.description();
+    Show(run, run.Message, "Fehler", style::kCritical);
+}
+
+// Puts the delivered archive back: the backup is moved over the archive in one step and so
+// disappears only once the archive is whole again.
+void RestoreArchive(UpdateRun& run) {
+    // The probe of the archive tells the user when the application still holds it.
+    static_cast<void>(ProbeFile(run.os, run.ArchivePath));
+    if (ProbeFile(run.os, run.BackupPath)) run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
+}
+
+void RunExitSection(UpdateRun& run) {
+    if (run.Cancelled) {
+        Show(run, "ORV-Update wurde abgebrochen!" + CRLF + CRLF + "ORVEN wird wieder gestartet!",
+             "ORV-Update abbrechen", style::kInformation);
+    }
+    if (run.BackupMade) RestoreArchive(run);
+    if (!run.os.commandLine().empty()) {
+        run.frmShellExecute.show(run.InstallDir);
+        run.frmShellExecute.unload();
+    }
+    if (run.StatusShown) run.Start.unload();
+}
+
+// Every way through the run but the missing INI file ends here. An error inside it is
+// reported and the exit starts again, a bounded number of times.
+void ExitSection(UpdateRun& run) {
+    for (int attempt = 1;; ++attempt) {
+        try {
+            RunExitSection(run);
+            return;
+        } catch (const RuntimeError& error) {
+            ReportError(run, error);
+            if (attempt == kExitAttempts) return;
+        }
+    }
+}
+
+// The run up to the end of the installation; false when it is to end without the exit.
+bool RunUpdate(UpdateRun& run) {
+    if (LocateInstallation(run) != Next::Continue) return true;
+    if (LocateIni(run) == Next::End) return false;
+    if (LocateArchive(run) != Next::Continue) return true;
+    OpenStatusWindow(run);
+    if (BackUpArchive(run) != Next::Continue) return true;
+    ReadDatabaseDirectories(run);
+    if (ConfirmVersion(run)) Install(run);
+    return true;
+}
+
+} // namespace
+
+void Main(Platform& os, ZipComponent& zip) {
+    UpdateRun run{os, zip};
+    try {
+        if (!RunUpdate(run)) return; // no INI file: the one end without the exit
+    } catch (const RuntimeError& error) {
+        ReportError(run, error);
+    }
+    ExitSection(run);
+}
+
+void Main(Platform& os) {
+    zipkit::Zipkit zipkit{os.files()};
+    Main(os, zipkit);
+}
+
+} // namespace orv

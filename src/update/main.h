@@ -1,0 +1,15 @@
+#pragma once
+
+#include "archive/zip_component.h"
+#include "platform/platform.h"
+
+namespace orv {
+
+// The whole update, from start to end, with the updater's own zip component. Returns when
+// the program is to end.
+void Main(Platform& os);
+
+// The same with another zip component.
+void Main(Platform& os, ZipComponent& zip);
+
+} // namespace orv

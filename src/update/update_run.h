@@ -1,0 +1,46 @@
+#pragma once
+// The state of one run of Main, owned by Main for its whole life.
+
+#include <cstdint>
+#include <string>
+
+#include "archive/archive_access.h"
+#include "archive/zip_component.h"
+#include "platform/platform.h"
+#include "ui/launcher_window.h"
+#include "ui/start_window.h"
+
+namespace orv {
+
+struct UpdateRun {
+    UpdateRun(Platform& platform, ZipComponent& zip);
+
+    Platform& os;
+    ui::StartWindow Start;
+    ui::LauncherWindow frmShellExecute;
+    ArchiveAccess modZip;
+
+    std::string InstallDir; // shared with the launcher window
+    std::string AppDir;
+    std::string IniPath;     // read by every INI lookup
+    std::string ArchivePath; // first argument of every call of the zip component
+    std::string BackupPath;
+    std::string DbDir1;
+    std::string DbDir2;
+    std::string DbDir3;
+    std::string Message;
+    std::int16_t CopiedCount = 0;
+    std::string UpdateKey;
+    std::string InstalledKey;
+    std::string UpdateLabel;
+    std::string InstalledLabel;
+    std::string VersionNote;
+    bool Cancelled = false;
+    bool BackupMade = false;
+    bool StatusShown = false;
+
+    // Adds to CopiedCount as a 16-bit signed sum; beyond its range a run-time error 6.
+    void addCopied(std::int32_t count);
+};
+
+} // namespace orv

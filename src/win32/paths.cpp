@@ -1,0 +1,34 @@
+#include "win32/paths.h"
+
+namespace orv::win32 {
+namespace {
+
+bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+
+bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+
+} // namespace
+
+std::u16string DirectoryOf(std::u16string_view filePath) {
+    const std::size_t last = filePath.find_last_of(u"\\/");
+    if (last == std::u16string_view::npos) return {};
+    std::u16string directory(filePath.substr(0, last));
+    if (!directory.empty() && directory.back() == u':') directory += u'\\';
+    return directory;
+}
+
+std::u16string WithLongPathPrefix(std::u16string_view fullPath) {
+    const bool driveAbsolute = fullPath.size() >= 3 && IsDriveLetter(fullPath[0]) &&
+                               fullPath[1] == u':' && IsSeparator(fullPath[2]);
+    if (driveAbsolute) return u"\\\\?\\" + std::u16string(fullPath);
+
+    const bool twoSeparators =
+        fullPath.size() >= 2 && IsSeparator(fullPath[0]) && IsSeparator(fullPath[1]);
+    const bool deviceForm =
+        twoSeparators && fullPath.size() >= 4 && (fullPath[2] == u'?' || fullPath[2] == u'.') &&
+        IsSeparator(fullPath[3]);
+    if (twoSeparators && !deviceForm) return u"\\\\?\\UNC\\" + std::u16string(fullPath.substr(2));
+    return std::u16string(fullPath);
+}
+
+} // namespace orv::win32

@@ -1,0 +1,154 @@
+#include "win32/win32_file_system.h"
+
+#include <windows.h>
+
+#include <algorithm>
+#include <array>
+
+#include "platform/runtime_error.h"
+#include "win32/encoding.h"
+#include "win32/handles.h"
+#include "win32/units.h"
+#include "win32/wide.h"
+
+namespace orv::win32 {
+namespace {
+
+// Opens an existing file to read it, sharing it for reading only: what a plain read open does.
+FileHandle OpenForReading(const std::string& path) {
+    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    return file;
+}
+
+DWORD Attributes(const std::string& path) {
+    return GetFileAttributesW(ApiPath(path).c_str());
+}
+
+bool IsDirectory(DWORD attributes) {
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+}
+
+class Win32OutputFile final : public OutputFile {
+  public:
+    explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
+
+    void write(const char* data, std::size_t size) override {
+        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+        while (size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            DWORD written = 0;
+            if (!WriteFile(file_.get(), data, chunk, &written, nullptr)) RaiseLastError();
+            if (written == 0) throw RuntimeError(err::kDiskFull);
+            data += written;
+            size -= written;
+        }
+    }
+
+    void close() override {
+        if (!file_.close()) RaiseLastError();
+    }
+
+  private:
+    FileHandle file_;
+};
+
+} // namespace
+
+void Win32FileSystem::probeOpen(const std::string& path) {
+    const FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (file.valid()) return;
+    const DWORD code = GetLastError();
+    // A directory refuses a file open with "access denied"; it is no file held by anyone.
+    if (code == ERROR_ACCESS_DENIED && IsDirectory(Attributes(path))) {
+        throw RuntimeError(err::kPathFileAccess);
+    }
+    RaiseWin32Error(code);
+}
+
+void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
+    if (!CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) RaiseLastError();
+}
+
+void Win32FileSystem::deleteFile(const std::string& path) {
+    if (!DeleteFileW(ApiPath(path).c_str())) RaiseLastError();
+}
+
+FileTime Win32FileSystem::modificationTime(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data{};
+    if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) {
+        RaiseLastError();
+    }
+    return static_cast<FileTime>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime)
+                                  << 32) |
+                                 data.ftLastWriteTime.dwLowDateTime);
+}
+
+std::string Win32FileSystem::readFirstLine(const std::string& path) {
+    const FileHandle file = OpenForReading(path);
+    std::string line;
+    std::array<char, 4096> chunk{};
+    bool readAnything = false;
+    for (;;) {
+        DWORD read = 0;
+        if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
+            RaiseLastError();
+        }
+        if (read == 0) break;
+        readAnything = true;
+        const auto end = chunk.begin() + read;
+        const auto lineEnd = std::find_if(chunk.begin(), end, [](char c) {
+            return c == '\r' || c == '\n';
+        });
+        line.append(chunk.begin(), lineEnd);
+        if (lineEnd != end) break;
+    }
+    if (!readAnything) throw RuntimeError(err::kPastEndOfFile);
+    return TextLineToUtf8(line);
+}
+
+void Win32FileSystem::replaceFile(const std::string& from, const std::string& to) {
+    if (!MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+        RaiseLastError();
+    }
+}
+
+bool Win32FileSystem::fileExists(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectory(attributes);
+}
+
+bool Win32FileSystem::directoryExists(const std::string& path) {
+    return IsDirectory(Attributes(path));
+}
+
+void Win32FileSystem::createDirectory(const std::string& path) {
+    if (CreateDirectoryW(ApiPath(path).c_str(), nullptr)) return;
+    const DWORD code = GetLastError();
+    if (code == ERROR_ALREADY_EXISTS && directoryExists(path)) return;
+    RaiseWin32Error(code);
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path) {
+    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    return std::make_unique<Win32OutputFile>(std::move(file));
+}
+
+void Win32FileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
+    const FileHandle file{CreateFileW(ApiPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    const auto ticks = static_cast<std::uint64_t>(UnixSecondsToFileTime(unixSeconds));
+    const FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
+    if (!SetFileTime(file.get(), nullptr, nullptr, &time)) RaiseLastError();
+}
+
+std::string Win32FileSystem::nativePath(const std::string& path) { return Utf8(ApiPath(path)); }
+
+} // namespace orv::win32

@@ -1,0 +1,24 @@
+#pragma once
+// The updater's files on Windows, through the wide file calls.
+
+#include "platform/file_system.h"
+
+namespace orv::win32 {
+
+class Win32FileSystem final : public FileSystem {
+  public:
+    void probeOpen(const std::string& path) override;
+    void copyFile(const std::string& from, const std::string& to) override;
+    void deleteFile(const std::string& path) override;
+    FileTime modificationTime(const std::string& path) override;
+    std::string readFirstLine(const std::string& path) override;
+    void replaceFile(const std::string& from, const std::string& to) override;
+    bool fileExists(const std::string& path) override;
+    bool directoryExists(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+    std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
+    std::string nativePath(const std::string& path) override;
+};
+
+} // namespace orv::win32

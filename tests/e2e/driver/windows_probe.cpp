@@ -1,0 +1,253 @@
+#include "windows_probe.h"
+
+#include <algorithm>
+#include <array>
+#include <optional>
+
+#include "handles.h"
+
+namespace orv::e2e {
+namespace {
+
+constexpr int kMessageBoxTextId = 0xFFFF;
+
+LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+
+// The control's own visibility, whatever its parent's.
+bool HasVisibleStyle(HWND window) { return (StyleOf(window) & WS_VISIBLE) != 0; }
+
+std::vector<HWND> ChildrenOf(HWND parent) {
+    std::vector<HWND> children;
+    EnumChildWindows(
+        parent,
+        [](HWND child, LPARAM list) -> BOOL {
+            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&children));
+    return children;
+}
+
+bool IsClass(HWND window, std::wstring_view name) {
+    return CompareStringOrdinal(ClassName(window).c_str(), -1, name.data(),
+                                static_cast<int>(name.size()), TRUE) == CSTR_EQUAL;
+}
+
+bool IsIconStatic(HWND window) {
+    return IsClass(window, L"Static") && (StyleOf(window) & SS_TYPEMASK) == SS_ICON;
+}
+
+bool IsGroupBox(HWND window) {
+    return IsClass(window, L"Button") && (StyleOf(window) & BS_TYPEMASK) == BS_GROUPBOX;
+}
+
+// A static control that shows text (not an icon, bitmap or drawing of its own).
+bool IsTextStatic(HWND window) {
+    if (!IsClass(window, L"Static")) return false;
+    switch (StyleOf(window) & SS_TYPEMASK) {
+    case SS_LEFT:
+    case SS_CENTER:
+    case SS_RIGHT:
+    case SS_SIMPLE:
+    case SS_LEFTNOWORDWRAP: return true;
+    default: return false;
+    }
+}
+
+// The system icon a message box shows, told by its handle: message boxes show the shared
+// icons of LoadIcon(nullptr, IDI_*).
+std::optional<std::string> IconByHandle(HICON icon) {
+    struct Known {
+        LPCWSTR id;
+        const char* name;
+    };
+    const std::array<Known, 4> known{{{IDI_HAND, "error"},
+                                      {IDI_EXCLAMATION, "warning"},
+                                      {IDI_ASTERISK, "information"},
+                                      {IDI_QUESTION, "question"}}};
+    for (const Known& k : known) {
+        if (LoadIconW(nullptr, k.id) == icon) return k.name;
+    }
+    return std::nullopt;
+}
+
+// The system icon told by its colours on the screen: the critical-stop sign is red, the
+// exclamation sign yellow, the information sign blue.
+std::string IconByColour(HWND iconControl) {
+    RECT r{};
+    if (!GetWindowRect(iconControl, &r)) return "unknown";
+    const ScreenDc screen;
+    int red = 0;
+    int yellow = 0;
+    int blue = 0;
+    for (int y = r.top; y < r.bottom; ++y) {
+        for (int x = r.left; x < r.right; ++x) {
+            const COLORREF c = GetPixel(screen.get(), x, y);
+            if (c == CLR_INVALID) continue;
+            const int R = GetRValue(c), G = GetGValue(c), B = GetBValue(c);
+            if (R > 150 && G < 100 && B < 100) ++red;
+            else if (R > 150 && G > 150 && B < 100) ++yellow;
+            else if (B > 150 && R < 120) ++blue;
+        }
+    }
+    const int most = std::max({red, yellow, blue});
+    if (most < 20) return "unknown";
+    if (most == red) return "error";
+    if (most == yellow) return "warning";
+    return "information";
+}
+
+std::string IconOf(HWND box) {
+    for (HWND child : ChildrenOf(box)) {
+        if (!IsIconStatic(child)) continue;
+        if (!IsWindowVisible(child)) return "none";
+        DWORD_PTR icon = 0;
+        if (!SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs,
+                                 &icon))
+            return "unknown";
+        if (icon == 0) return "none";
+        if (const auto byHandle = IconByHandle(reinterpret_cast<HICON>(icon))) return *byHandle;
+        return IconByColour(child);
+    }
+    return "none";
+}
+
+} // namespace
+
+std::wstring ClassName(HWND window) {
+    std::array<wchar_t, 256> name{};
+    const int n = GetClassNameW(window, name.data(), static_cast<int>(name.size()));
+    return std::wstring(name.data(), static_cast<std::size_t>(std::max(n, 0)));
+}
+
+std::wstring WindowText(HWND window) {
+    DWORD_PTR length = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs,
+                             &length))
+        return {};
+    std::wstring text(length + 1, L'\0');
+    DWORD_PTR copied = 0;
+    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
+                             SMTO_ABORTIFHUNG, kAskTimeoutMs, &copied))
+        return {};
+    text.resize(std::min<std::size_t>(copied, length));
+    return text;
+}
+
+bool Responds(HWND window, UINT timeoutMs) {
+    DWORD_PTR result = 0;
+    return SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, timeoutMs, &result) != 0;
+}
+
+std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> found;
+    } search{processId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto& s = *reinterpret_cast<Search*>(param);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == s.processId) s.found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+// A dialog with the text control of a message box; the class alone would also take other
+// dialogs for message boxes.
+bool IsMessageBox(HWND window) {
+    if (ClassName(window) != L"#32770") return false;
+    HWND text = GetDlgItem(window, kMessageBoxTextId);
+    return text != nullptr && IsClass(text, L"Static");
+}
+
+bool IsStatusWindow(HWND window) {
+    return !IsMessageBox(window) && WindowText(window).starts_with(L"ORVEN-Update");
+}
+
+int ButtonSetFlag(std::vector<int> ids) {
+    std::sort(ids.begin(), ids.end());
+    struct Set {
+        std::vector<int> ids;
+        int flag;
+    };
+    const std::array<Set, 6> sets{{{{IDOK}, MB_OK},
+                                   {{IDOK, IDCANCEL}, MB_OKCANCEL},
+                                   {{IDABORT, IDRETRY, IDIGNORE}, MB_ABORTRETRYIGNORE},
+                                   {{IDCANCEL, IDYES, IDNO}, MB_YESNOCANCEL},
+                                   {{IDYES, IDNO}, MB_YESNO},
+                                   {{IDCANCEL, IDRETRY}, MB_RETRYCANCEL}}};
+    for (const Set& set : sets) {
+        if (set.ids == ids) return set.flag;
+    }
+    return -1;
+}
+
+int IconFlag(const std::string& icon) {
+    if (icon == "none") return 0;
+    if (icon == "error") return MB_ICONERROR;
+    if (icon == "warning") return MB_ICONWARNING;
+    if (icon == "information") return MB_ICONINFORMATION;
+    if (icon == "question") return MB_ICONQUESTION;
+    return -1;
+}
+
+MessageBoxView ReadMessageBox(HWND box) {
+    MessageBoxView view;
+    view.title = WindowText(box);
+    if (HWND text = GetDlgItem(box, kMessageBoxTextId)) view.text = WindowText(text);
+    for (HWND child : ChildrenOf(box)) {
+        if (!IsClass(child, L"Button") || !IsWindowVisible(child)) continue;
+        view.buttonIds.push_back(GetDlgCtrlID(child));
+        view.buttons.push_back(WindowText(child));
+    }
+    view.icon = IconOf(box);
+    const int buttons = ButtonSetFlag(view.buttonIds);
+    const int icon = IconFlag(view.icon);
+    view.style = (buttons < 0 || icon < 0) ? -1 : buttons | icon;
+    return view;
+}
+
+bool StatusView::sameAs(const StatusView& other) const {
+    return window == other.window && title == other.title && visible == other.visible &&
+           clientWidth == other.clientWidth && clientHeight == other.clientHeight &&
+           frameVisible == other.frameVisible && frameCaption == other.frameCaption &&
+           labelVisible == other.labelVisible && labelCaption == other.labelCaption &&
+           statusText == other.statusText;
+}
+
+// The status window's controls, told by kind: the group box is Frame1, the first text static
+// is Label1, the edit control is txtStatus.
+StatusView ReadStatusWindow(HWND window) {
+    StatusView view;
+    view.window = window;
+    view.title = WindowText(window);
+    view.visible = IsWindowVisible(window) != FALSE;
+    RECT client{};
+    if (GetClientRect(window, &client)) {
+        view.clientWidth = client.right - client.left;
+        view.clientHeight = client.bottom - client.top;
+    }
+    bool haveLabel = false;
+    bool haveFrame = false;
+    for (HWND child : ChildrenOf(window)) {
+        if (!haveFrame && IsGroupBox(child)) {
+            haveFrame = true;
+            view.frameVisible = HasVisibleStyle(child);
+            view.frameCaption = WindowText(child);
+        } else if (!haveLabel && IsTextStatic(child)) {
+            haveLabel = true;
+            view.labelVisible = HasVisibleStyle(child);
+            view.labelCaption = WindowText(child);
+        } else if (view.edit == nullptr && IsClass(child, L"Edit")) {
+            view.edit = child;
+            view.statusText = WindowText(child);
+        }
+    }
+    return view;
+}
+
+} // namespace orv::e2e

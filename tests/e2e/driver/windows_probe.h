@@ -1,0 +1,62 @@
+#pragma once
+// Reading the windows of another process: its message boxes and its status window. Every
+// question to a window of the other process carries a timeout, so a hung program cannot hang
+// the driver.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace orv::e2e {
+
+inline constexpr UINT kAskTimeoutMs = 2000;
+
+std::wstring ClassName(HWND window);
+// The window's text through WM_GETTEXT (also for controls of other processes); empty when the
+// window does not answer in time.
+std::wstring WindowText(HWND window);
+// Whether the window's thread takes a message within the time (SendMessageTimeout, WM_NULL).
+bool Responds(HWND window, UINT timeoutMs);
+
+// Top-level windows of the process, in z-order.
+std::vector<HWND> TopLevelWindowsOf(DWORD processId);
+bool IsMessageBox(HWND window);
+// The status window: a top-level window that is no message box and whose title begins with
+// "ORVEN-Update".
+bool IsStatusWindow(HWND window);
+
+struct MessageBoxView {
+    std::wstring title;
+    std::wstring text;
+    std::vector<int> buttonIds;       // IDOK, IDYES, ... in the box's child order
+    std::vector<std::wstring> buttons; // their captions
+    std::string icon;                 // none, error, warning, information, question, unknown
+    int style = 0;                    // MB_* flags: button set + icon
+};
+
+MessageBoxView ReadMessageBox(HWND box);
+// The MB_* button-set flag for the buttons' ids, or -1 for a set that a message box never has.
+int ButtonSetFlag(std::vector<int> ids);
+// The MB_ICON* flag for an icon name (0 for none, -1 for unknown).
+int IconFlag(const std::string& icon);
+
+struct StatusView {
+    HWND window = nullptr;
+    std::wstring title;
+    bool visible = false;
+    int clientWidth = 0;
+    int clientHeight = 0;
+    bool frameVisible = false;
+    std::wstring frameCaption;
+    bool labelVisible = false;
+    std::wstring labelCaption;
+    HWND edit = nullptr;
+    std::wstring statusText;
+
+    bool sameAs(const StatusView& other) const;
+};
+
+StatusView ReadStatusWindow(HWND window);
+
+} // namespace orv::e2e

@@ -1,0 +1,191 @@
+// The installation: where each file of the update goes, and the report of what was copied.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include "platform/runtime_error.h"
+#include "support/installation.h"
+#include "update/main.h"
+
+namespace orv {
+namespace {
+
+using testing::Installation;
+using testing::ZipEntry;
+
+const std::string kReportOne =
+    "ORVEN-Update ordnungsgemäß installiert.\r\n\r\nEs wurde 1 Datei kopiert.";
+
+std::string ReportOf(int count) {
+    return "ORVEN-Update ordnungsgemäß installiert.\r\n\r\nEs wurden " + std::to_string(count) +
+           " Dateien kopiert.";
+}
+
+const std::vector<ZipEntry> kFullUpdate{
+    {"orvupd.txt", "15.03.2019 3.1\r\n"},
+    {"ORVTABS.MDB", "schluesseltabellen"},
+    {"MUNDAREL.MDB", "mundarten"},
+    {"ORVEN.MDB", "hauptdatenbank"},
+    {"ORVVW.MDB", "verwaltung"},
+    {"SYSTEM/orvgrid.ocx", "steuerelement"},
+    {"SYSTEM/orvcalc.dll", "bibliothek"},
+    {"orv/orven32.exe", "ORVEN 3.1"},
+    {"orv/hilfe/", ""},
+    {"orv/hilfe/orven.chm", "hilfe"},
+    {"liesmich.txt", "neu"},
+};
+
+TEST(Installation, PutsEveryFileWhereThePlanSays) {
+    Installation inst;
+    inst.writeArchive(kFullUpdate);
+    const std::string delivered = inst.archiveBytes();
+    inst.run();
+
+    const std::map<std::string, std::string> expected{
+        {"ORVEN32/KEYTABS/ORVTABS.MDB", "schluesseltabellen"},
+        {"ORVEN32/KEYTABS/MUNDAREL.MDB", "mundarten"},
+        {"DATEN/ORVEN.MDB", "hauptdatenbank"},
+        {"DATEN/VW/ORVVW.MDB", "verwaltung"},
+        {"SYSTEM/orvgrid.ocx", "steuerelement"},
+        {"SYSTEM/orvcalc.dll", "bibliothek"},
+        {"ORVEN32/orv/orven32.exe", "ORVEN 3.1"},
+        {"ORVEN32/orv/hilfe/orven.chm", "hilfe"},
+        {"ORVEN32/liesmich.txt", "neu"},
+        {"ORVEN32/orv/orvupd.txt", "15.03.2019 3.1\r\n"},
+        {"ORVEN32/orv/orven32.ini",
+         "[ORVEN]\r\nPfad1=C:\\DATEN\r\nPfad2=C:\\DATEN\\VW\r\nPfad3=\r\n"},
+        {"ORVEN32/update/orvupd.zip", delivered},
+    };
+    std::map<std::string, std::string> found;
+    for (const auto& [path, contents] : inst.box.snapshot()) found[path] = contents;
+    EXPECT_EQ(found, expected); // databases only in their directories, never in ORVEN32
+
+    ASSERT_EQ(inst.os.boxes.size(), 2u);
+    EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10)); // the version file counts when started so
+    EXPECT_EQ(inst.os.boxes[1].title, "ORV-Update installieren");
+    EXPECT_EQ(inst.os.boxes[1].style, 64);
+}
+
+TEST(Installation, ShowsProgressInTheFrameAndComesBackForTheRestart) {
+    Installation inst;
+    inst.writeArchive(kFullUpdate);
+    inst.run();
+    const auto& events = inst.os.events;
+    const auto at = [&events](const std::string& event) {
+        return std::find(events.begin(), events.end(), event) - events.begin();
+    };
+    const auto frameShown = at("Frame1 show");
+    const auto report = at("Box ORV-Update installieren");
+    ASSERT_LT(frameShown, static_cast<long>(events.size()));
+    EXPECT_LT(frameShown, at("Frame1 caption Update wird ausgeführt, bitte warten ..."));
+    EXPECT_LT(at("Label1 hide"), report);
+    // Unloaded before the report, shown afresh for the restart, unloaded at the end.
+    const std::vector<std::string> tail(events.begin() + report - 1, events.end());
+    const std::vector<std::string> expectedTail{
+        "Start unload",
+        "Box ORV-Update installieren",
+        "Start load",
+        "Start title ORVEN-Update 3.0.0",
+        "Start show",
+        "Start refresh",
+        "Frame1 hide",
+        "Frame1 refresh",
+        "Label1 show",
+        "Label1 caption ORVEN wird gestartet, bitte warten ...",
+        "Label1 refresh",
+        "Launcher load",
+        "Launcher open C:\\ORVEN32\\orv\\orven32.exe",
+        "Launcher unload",
+        "Start unload",
+    };
+    EXPECT_EQ(tail, expectedTail);
+
+    const auto& texts = inst.os.start.statusTexts();
+    ASSERT_FALSE(texts.empty());
+    EXPECT_EQ(texts.back(), "100");
+}
+
+struct ReportCase {
+    const char* name;
+    const char* commandLine;
+    std::vector<ZipEntry> archive;
+    std::string report;
+    const char* title;
+    int style;
+};
+
+TEST(Installation, ReportsHowManyFilesItCopied) {
+    const ReportCase kCases[] = {
+        {"by hand, one file", "", {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}},
+         kReportOne, "ORV-Update installieren", 64},
+        {"by the application, the version file counts", "01.02.2019 3.0",
+         {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}}, ReportOf(2),
+         "ORV-Update installieren", 64},
+        {"nothing to extract", "", {{"leer/", ""}}, "Keine Dateien zum Kopieren vorhanden.",
+         "ORVEN-Update installieren", 16},
+        {"a database missing from the archive", "",
+         {{"ORVEN.MDB", "a"}, {"ORVVW.MDB", "b"}, {"x.txt", "c"}}, ReportOf(3),
+         "ORV-Update installieren", 64},
+    };
+    for (const ReportCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(c.archive);
+        const std::string delivered = inst.archiveBytes();
+        inst.os.commandLineText = c.commandLine;
+        inst.run();
+        ASSERT_EQ(inst.os.boxes.size(), 2u);
+        EXPECT_EQ(inst.os.boxes[1].text, c.report);
+        EXPECT_EQ(inst.os.boxes[1].title, c.title);
+        EXPECT_EQ(inst.os.boxes[1].style, c.style);
+        EXPECT_EQ(inst.archiveBytes(), delivered);
+        EXPECT_FALSE(inst.backupExists());
+        const bool restart = !std::string(c.commandLine).empty();
+        EXPECT_EQ(inst.os.launcher.launches.size(), restart ? 1u : 0u);
+        EXPECT_FALSE(inst.os.start.state().loaded);
+    }
+}
+
+// A component that writes nothing and reports the counts it is told to.
+class CountingZip : public ZipComponent {
+  public:
+    explicit CountingZip(std::int32_t allCount) : allCount_(allCount) {}
+    void SetLanguage(std::int32_t) override {}
+    std::int32_t UnZipEx(const std::string&, const std::string&, const std::string& mask,
+                         std::int32_t, const char*, std::int32_t, ProgressTarget*) override {
+        return mask == "*.*" ? allCount_ : 0;
+    }
+    void ZipDeleteFile(const std::string&, const std::string&, ProgressTarget*) override {}
+
+  private:
+    std::int32_t allCount_;
+};
+
+TEST(Installation, CountsInSixteenBits) {
+    struct CountCase {
+        std::int32_t count;
+        std::string report;
+    };
+    const CountCase kCases[] = {
+        {32767, ReportOf(32767)},
+        {-3, "Keine Dateien zum Kopieren vorhanden."},
+        {32768, "Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = 6\r\n"
+                "Fehler =     Überlauf"},
+    };
+    for (const CountCase& c : kCases) {
+        Installation inst;
+        inst.writeArchive({{"liesmich.txt", "neu"}});
+        const std::string delivered = inst.archiveBytes();
+        CountingZip zip{c.count};
+        Main(inst.os, zip);
+        ASSERT_EQ(inst.os.boxes.size(), 2u);
+        EXPECT_EQ(inst.os.boxes[1].text, c.report);
+        EXPECT_FALSE(inst.os.start.state().loaded);
+        EXPECT_EQ(inst.archiveBytes(), delivered);
+    }
+}
+
+} // namespace
+} // namespace orv

@@ -1,0 +1,257 @@
+// Start-up: where the updater finds itself, the INI file and the archive, the backup copy of
+// the archive, and the common exit.
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+#include "platform/runtime_error.h"
+#include "support/installation.h"
+
+namespace orv {
+namespace {
+
+using testing::Box;
+using testing::FileOp;
+using testing::Installation;
+
+const std::string kWhereItBelongs = "Stellen Sie sicher, dass sich das Programm im \r\n"
+                                    "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses\r\n"
+                                    "von ORVEN befindet, z. B. c:\\orven32\\update\r\n\r\n";
+
+std::string MessageA(const std::string& dir) {
+    return "Das Update-Programm wird aus dem Verzeichnis " + dir + " aufgerufen.\r\n\r\n" +
+           "Sie haben das Updateprogramm außerhalb des Installationsverzeichnisses von ORVEN "
+           "gestartet.\r\n" +
+           kWhereItBelongs;
+}
+
+std::string MessageB(const std::string& dir) {
+    return "Das Update-Programm wird aus dem Verzeichnis " + dir + " aufgerufen.\r\n\r\n" +
+           kWhereItBelongs;
+}
+
+const std::string kOpenNote = "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet.\r\n"
+                              "Bitte beenden Sie das Programm und starten\r\n"
+                              "'Testversion aktualisieren' noch einmal.";
+
+const std::vector<testing::ZipEntry> kGoodArchive{
+    {"orvupd.txt", "15.03.2019 3.1\r\n"},
+    {"liesmich.txt", "neu"},
+};
+
+constexpr const char* kApplication = "C:\\ORVEN32\\orv\\orven32.exe";
+
+void ExpectBoxes(const Installation& inst, const std::vector<Box>& expected) {
+    ASSERT_EQ(inst.os.boxes.size(), expected.size()) << ::testing::PrintToString(inst.boxTexts());
+    for (std::size_t i = 0; i < expected.size(); ++i) {
+        EXPECT_EQ(inst.os.boxes[i].text, expected[i].text) << "box " << i;
+        EXPECT_EQ(inst.os.boxes[i].title, expected[i].title) << "box " << i;
+        EXPECT_EQ(inst.os.boxes[i].style, expected[i].style) << "box " << i;
+    }
+}
+
+struct RefusalCase {
+    const char* name;
+    std::function<void(Installation&)> arrange;
+    std::vector<Box> boxes;
+    const char* launched; // nullptr: the application is not started again
+};
+
+TEST(StartUp, RefusesToRunOutsideTheApplicationsUpdateDirectory) {
+    const RefusalCase kCases[] = {
+        {"application missing",
+         [](Installation& i) { std::filesystem::remove(i.file("ORVEN32/orv/orven32.exe")); },
+         {{MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}}, kApplication},
+        {"directory of six other characters",
+         [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\BACKUP"; },
+         {{MessageB("C:\\ORVEN32\\BACKUP"), "ORVEN-Update", 16}}, kApplication},
+        {"directory of another length: the application is not found",
+         [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\UPD2"; },
+         // The exit starts what the cut gave as the installation.
+         {{MessageA("C:\\ORVEN32\\UPD2"), "ORVEN-Update", 16}}, "C:\\ORVEN\\orv\\orven32.exe"},
+        {"directory too short to cut",
+         [](Installation& i) { i.os.ownDir = "C:\\UPD"; },
+         {{"Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = 5\r\nFehler =     "
+           "Ungültiger Prozeduraufruf oder ungültiges Argument",
+           "Fehler", 16}},
+         "\\orv\\orven32.exe"},
+        {"application held open: the note, then message A",
+         [](Installation& i) { i.os.faulty.hold(kApplication); },
+         {{kOpenNote, "ORVEN geöffnet", 16}, {MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
+         kApplication},
+        {"INI file nowhere: message C and no exit",
+         [](Installation& i) { std::filesystem::remove(i.file("ORVEN32/orv/orven32.ini")); },
+         {{"ORVEN32.INI ist weder im Windows-Verzeichnis\r\nC:\\WINDOWS noch im "
+           "Applikationsverzeichnis\r\nC:\\ORVEN32\\ORV vorhanden,\r\nbitte überprüfen Sie Ihre "
+           "ORVEN-Installation.",
+           "Datei nicht vorhanden", 16}},
+         nullptr},
+        {"archive missing",
+         [](Installation& i) { std::filesystem::remove(i.file(Installation::kArchive)); },
+         {{"Die Update-Datei orvupd.zip ist nicht im Verzeichnis C:\\ORVEN32\\update "
+           "vorhanden.\r\n",
+           "Datei nicht vorhanden", 16}},
+         kApplication},
+        {"archive missing, started by hand",
+         [](Installation& i) {
+             std::filesystem::remove(i.file(Installation::kArchive));
+             i.os.commandLineText.clear();
+         },
+         {{"Die Update-Datei orvupd.zip ist nicht im Verzeichnis C:\\ORVEN32\\update "
+           "vorhanden.\r\n",
+           "Datei nicht vorhanden", 16}},
+         nullptr},
+        {"archive held open",
+         [](Installation& i) { i.os.faulty.hold("C:\\ORVEN32\\update\\orvupd.zip"); },
+         {{kOpenNote, "ORVEN geöffnet", 16},
+          {"Die Update-Datei orvupd.zip ist nicht im Verzeichnis C:\\ORVEN32\\update "
+           "vorhanden.\r\n",
+           "Datei nicht vorhanden", 16}},
+         kApplication},
+    };
+    for (const RefusalCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(kGoodArchive);
+        const std::string delivered = inst.archiveBytes();
+        c.arrange(inst);
+        inst.run();
+        ExpectBoxes(inst, c.boxes);
+        const std::vector<std::string> launches =
+            c.launched ? std::vector<std::string>{c.launched} : std::vector<std::string>{};
+        EXPECT_EQ(inst.os.launcher.launches, launches);
+        EXPECT_FALSE(inst.os.start.state().loaded);
+        EXPECT_FALSE(inst.backupExists());
+        if (inst.box.exists(Installation::kArchive)) {
+            EXPECT_EQ(inst.archiveBytes(), delivered);
+        }
+    }
+}
+
+TEST(StartUp, AcceptsTheUpdateDirectoryInLowerCase) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    inst.os.ownDir = "C:\\ORVEN32\\update";
+    inst.os.answers = {Answer::No};
+    inst.run();
+    ASSERT_FALSE(inst.os.boxes.empty());
+    EXPECT_EQ(inst.os.boxes[0].title, "ORVEN-Update 3.0.0"); // the question: every check passed
+}
+
+TEST(StartUp, PrefersTheApplicationDirectorysIniFile) {
+    struct IniCase {
+        const char* name;
+        bool inAppDir;
+        bool inWindowsDir;
+        const char* databaseLandsIn;
+    };
+    const IniCase kCases[] = {
+        {"both", true, true, "DATEN/ORVEN.MDB"},
+        {"application directory only", true, false, "DATEN/ORVEN.MDB"},
+        {"Windows directory only", false, true, "WINDATEN/ORVEN.MDB"},
+    };
+    for (const IniCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive({{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"ORVEN.MDB", "datenbank"}});
+        if (!c.inAppDir) std::filesystem::remove(inst.file("ORVEN32/orv/orven32.ini"));
+        if (c.inWindowsDir) {
+            inst.box.writeFile("WINDOWS/orven32.ini", "[ORVEN]\r\nPfad1=C:\\WINDATEN\r\n");
+            inst.box.makeDirectory("WINDATEN");
+        }
+        inst.run();
+        EXPECT_EQ(inst.box.readFile(c.databaseLandsIn), "datenbank");
+    }
+}
+
+TEST(StartUp, ShowsTheStatusWindowBeforeTouchingTheArchive) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    inst.os.answers = {Answer::No};
+    inst.run();
+    ASSERT_GE(inst.os.startAtBox.size(), 1u);
+    const testing::StartState& atQuestion = inst.os.startAtBox[0];
+    EXPECT_TRUE(atQuestion.shown);
+    EXPECT_EQ(atQuestion.title, "ORVEN-Update 3.0.0");
+    EXPECT_FALSE(atQuestion.frameVisible);
+    EXPECT_TRUE(atQuestion.labelVisible);
+    EXPECT_EQ(atQuestion.labelCaption, "Updateprogramm wird gestartet, bitte warten ...");
+    // Centred: the exact halves of the differences, not rounded.
+    EXPECT_EQ(atQuestion.left, (19200.0f - 4695.0f) / 2);
+    EXPECT_EQ(atQuestion.top, (14400.0f - 1620.0f) / 2);
+}
+
+TEST(StartUp, ReplacesAStaleBackupAndRestoresTheArchive) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    inst.box.writeFile(Installation::kBackup, "Rest eines frueheren Laufs");
+    const std::string delivered = inst.archiveBytes();
+    inst.run();
+    EXPECT_EQ(inst.archiveBytes(), delivered);
+    EXPECT_FALSE(inst.backupExists());
+}
+
+TEST(StartUp, RefusesWhenTheCopyCannotBeVerified) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    const std::string delivered = inst.archiveBytes();
+    inst.os.faulty.skewTime("C:\\ORVEN32\\update\\orvupd.zip$$$", 2);
+    inst.run();
+    ExpectBoxes(inst, {{"Die Update-Datei konnte nicht entpackt werden. \r\nIhnen fehlen die "
+                        "Schreibrechte für das Installationsverzeichnis von ORVEN!",
+                        "Fehler beim Update", 16}});
+    // Without a verified copy the exit leaves both files alone.
+    EXPECT_TRUE(inst.backupExists());
+    EXPECT_EQ(inst.archiveBytes(), delivered);
+    EXPECT_FALSE(inst.os.start.state().loaded);
+    EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+}
+
+TEST(StartUp, ReportsAFailedCopyAndEndsThroughTheExit) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    const std::string delivered = inst.archiveBytes();
+    inst.os.faulty.failAt(FileOp::Copy, 1, err::kPermissionDenied);
+    inst.run();
+    ExpectBoxes(inst, {{"Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = 70\r\n"
+                        "Fehler =     Zugriff verweigert",
+                        "Fehler", 16}});
+    EXPECT_EQ(inst.archiveBytes(), delivered);
+    EXPECT_FALSE(inst.os.start.state().loaded);
+}
+
+TEST(ExitSection, GivesUpAfterABoundedNumberOfFailures) {
+    Installation inst;
+    inst.writeArchive(kGoodArchive);
+    inst.os.commandLineText.clear();
+    inst.os.answers = {Answer::No};
+    // From the question on, the archive cannot be put back.
+    inst.os.onBox = [&inst](std::size_t index) {
+        if (index == 0) {
+            inst.os.faulty.failFrom(FileOp::Replace, inst.os.faulty.count(FileOp::Replace) + 1,
+                                    err::kPermissionDenied);
+        }
+    };
+    inst.run();
+    const std::string report = "Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = "
+                               "70\r\nFehler =     Zugriff verweigert";
+    ASSERT_EQ(inst.os.boxes.size(), 4u);
+    for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(inst.os.boxes[i].text, report);
+    // Nothing is lost: the delivered archive is still there as the backup.
+    EXPECT_TRUE(inst.backupExists());
+}
+
+TEST(ExitSection, RestartsExactlyWhenStartedByTheApplication) {
+    for (const bool byApplication : {true, false}) {
+        Installation inst;
+        inst.writeArchive(kGoodArchive);
+        if (!byApplication) inst.os.commandLineText.clear();
+        inst.run();
+        EXPECT_EQ(inst.os.launcher.launches.size(), byApplication ? 1u : 0u);
+        EXPECT_FALSE(inst.os.launcher.loaded);
+    }
+}
+
+} // namespace
+} // namespace orv

@@ -1,0 +1,271 @@
+#include "posix/posix_file_system.h"
+
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <functional>
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/runtime_error.h"
+#include "posix/unique_fd.h"
+#include "sandbox.h"
+
+namespace orv::posix {
+namespace {
+
+using testing::Sandbox;
+
+// The number of the run-time error that the call raises, 0 when it raises none.
+int ErrorOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const RuntimeError& e) {
+        return e.number();
+    }
+    return 0;
+}
+
+void SetTime(const std::string& path, std::time_t seconds, long nanoseconds) {
+    const timespec times[2] = {{seconds, nanoseconds}, {seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, path.c_str(), times, 0), 0);
+}
+
+class InstallationTree : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        box.makeDirectory("ORVEN32/UPDATE");
+        box.writeFile("ORVEN32/orv/orven32.exe", "#!/bin/sh\n");
+        box.writeFile("ORVEN32/orv/Orven32.ini", "[ORVEN]\n");
+        box.makeDirectory("DATA");
+        box.makeDirectory("Data");
+        box.makeDirectory("Änderungen");
+    }
+
+    Sandbox box;
+    PosixFileSystem files{box.root()};
+};
+
+struct ResolveCase {
+    const char* path;
+    const char* expected; // below the sandbox
+};
+
+TEST_F(InstallationTree, ResolvesComponentsWithoutRegardToCase) {
+    const ResolveCase cases[] = {
+        {"\\orven32\\update", "ORVEN32/UPDATE"},
+        {"\\ORVEN32\\ORV\\ORVEN32.EXE", "ORVEN32/orv/orven32.exe"},
+        {"\\orven32\\orv\\ORVEN32.INI", "ORVEN32/orv/Orven32.ini"},
+        {"\\Orven32\\update\\orvupd.zip$$$", "ORVEN32/UPDATE/orvupd.zip$$$"},
+        {"\\orven32\\Neu\\Datei.TXT", "ORVEN32/Neu/Datei.TXT"},
+        {"\\orven32\\neu\\orv", "ORVEN32/neu/orv"},
+        {"C:\\orven32\\UPDATE", "ORVEN32/UPDATE"},
+        {"c:orven32", "ORVEN32"},
+        {"\\\\orven32\\\\orv\\", "ORVEN32/orv"},
+        {"\\orven32/orv\\orven32.exe", "ORVEN32/orv/orven32.exe"},
+        {"\\data", "DATA"}, // no exact match: the first in byte order
+        {"\\Data", "Data"}, // an exact match wins
+        {"\\dAtA\\neu", "DATA/neu"},
+        {"\\ÄNDERUNGEN", "Änderungen"},
+        {"\\orven32\\update\\..\\ORV", "ORVEN32/UPDATE/../orv"},
+    };
+    for (const ResolveCase& c : cases) {
+        EXPECT_EQ(files.resolve(c.path), box.path(c.expected)) << c.path;
+    }
+}
+
+TEST_F(InstallationTree, AbsolutePosixPathIsUsedAsItIsAndResolvedBelow) {
+    EXPECT_EQ(files.resolve(box.root() + "/orven32\\UPDATE"), box.path("ORVEN32/UPDATE"));
+    EXPECT_EQ(files.resolve(box.root() + "\\orven32\\orv"), box.path("ORVEN32/orv"));
+    EXPECT_EQ(files.nativePath("\\orven32\\orv"), box.path("ORVEN32/orv"));
+}
+
+TEST(PosixFileSystemRoot, RootedPathsLieBelowTheRealRootByDefault) {
+    PosixFileSystem files;
+    EXPECT_EQ(files.resolve("\\"), "/");
+    EXPECT_EQ(files.resolve("\\tmp"), "/tmp");
+    EXPECT_EQ(PosixFileSystem("/srv/laufwerk/").resolve("\\Neu\\x"), "/srv/laufwerk/Neu/x");
+}
+
+TEST_F(InstallationTree, CopyKeepsBytesAndModificationTimeToTheNanosecond) {
+    std::string contents(200'000, '\0');
+    for (std::size_t i = 0; i < contents.size(); ++i)
+        contents[i] = static_cast<char>(i * 7);
+    box.writeFile("ORVEN32/UPDATE/orvupd.zip", contents);
+    box.writeFile("ORVEN32/UPDATE/orvupd.zip$$$", "veraltete Sicherung");
+    SetTime(box.path("ORVEN32/UPDATE/orvupd.zip"), 1'700'000'000, 123'456'789);
+
+    files.copyFile("\\orven32\\UPDATE\\ORVUPD.ZIP", "\\orven32\\update\\orvupd.zip$$$");
+
+    EXPECT_EQ(box.readFile("ORVEN32/UPDATE/orvupd.zip$$$"), contents);
+    EXPECT_EQ(files.modificationTime("\\orven32\\update\\orvupd.zip$$$"),
+              1'700'000'000'123'456'789LL);
+    EXPECT_EQ(files.modificationTime("\\orven32\\update\\orvupd.zip$$$"),
+              files.modificationTime("\\orven32\\update\\orvupd.zip"));
+    // Nothing but the two files remains in the folder.
+    int entries = 0;
+    for ([[maybe_unused]] const auto& entry :
+         std::filesystem::directory_iterator(box.path("ORVEN32/UPDATE"))) {
+        ++entries;
+    }
+    EXPECT_EQ(entries, 2);
+}
+
+TEST_F(InstallationTree, FailedCopyLeavesTheTargetAlone) {
+    box.writeFile("ORVEN32/orv/alt.txt", "alt");
+    EXPECT_EQ(ErrorOf([&] { files.copyFile("\\orven32\\fehlt.zip", "\\orven32\\orv\\alt.txt"); }),
+              53);
+    EXPECT_EQ(box.readFile("ORVEN32/orv/alt.txt"), "alt");
+    EXPECT_EQ(ErrorOf([&] { files.copyFile("\\orven32\\orv", "\\orven32\\orv\\alt.txt"); }), 75);
+    EXPECT_EQ(
+        ErrorOf([&] { files.copyFile("\\orven32\\orv\\alt.txt", "\\orven32\\fehlt\\neu.txt"); }),
+        76);
+    EXPECT_FALSE(std::filesystem::exists(box.path("ORVEN32/fehlt")));
+}
+
+TEST_F(InstallationTree, ProbeAndReadFailuresCarryTheirNumbers) {
+    struct Case {
+        const char* path;
+        int probe;
+        int firstLine;
+        int time;
+    };
+    const Case cases[] = {
+        {"\\orven32\\orv\\orven32.exe", 0, 0, 0},
+        {"\\orven32\\orv\\fehlt.exe", 53, 53, 53},
+        {"\\fehlt\\orv\\orven32.exe", 53, 53, 53},
+        {"\\orven32\\orv\\orven32.exe\\x", 76, 76, 76},
+        {"\\orven32\\orv", 75, 75, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(ErrorOf([&] { files.probeOpen(c.path); }), c.probe) << c.path;
+        EXPECT_EQ(ErrorOf([&] { files.readFirstLine(c.path); }), c.firstLine) << c.path;
+        EXPECT_EQ(ErrorOf([&] { files.modificationTime(c.path); }), c.time) << c.path;
+    }
+    EXPECT_EQ(ErrorOf([&] { files.deleteFile("\\orven32\\orv\\fehlt.exe"); }), 53);
+}
+
+TEST_F(InstallationTree, ProbeLeavesTheFileUntouched) {
+    SetTime(box.path("ORVEN32/orv/orven32.exe"), 1'600'000'000, 5);
+    files.probeOpen("\\orven32\\orv\\orven32.exe");
+    EXPECT_EQ(files.modificationTime("\\orven32\\orv\\orven32.exe"), 1'600'000'000'000'000'005LL);
+    EXPECT_EQ(box.readFile("ORVEN32/orv/orven32.exe"), "#!/bin/sh\n");
+}
+
+TEST_F(InstallationTree, ProbeOfAnUnreadableFileIsDenied) {
+    if (::geteuid() == 0) GTEST_SKIP() << "root reads files whatever their permissions";
+    ASSERT_EQ(::chmod(box.path("ORVEN32/orv/orven32.exe").c_str(), 0), 0);
+    EXPECT_EQ(ErrorOf([&] { files.probeOpen("\\orven32\\orv\\orven32.exe"); }), 70);
+}
+
+TEST_F(InstallationTree, ProbeOfAFileLockedByAnotherIsDenied) {
+    const std::string exe = box.path("ORVEN32/orv/orven32.exe");
+    {
+        const UniqueFd holder{::open(exe.c_str(), O_RDONLY | O_CLOEXEC)};
+        ASSERT_TRUE(holder.valid());
+        ASSERT_EQ(::flock(holder.get(), LOCK_EX | LOCK_NB), 0);
+        EXPECT_EQ(ErrorOf([&] { files.probeOpen("\\orven32\\orv\\orven32.exe"); }), 70);
+    }
+    {
+        const UniqueFd holder{::open(exe.c_str(), O_RDWR | O_CLOEXEC)};
+        ASSERT_TRUE(holder.valid());
+        struct flock lock {};
+        lock.l_type = F_WRLCK;
+        lock.l_whence = SEEK_SET;
+        ASSERT_EQ(::fcntl(holder.get(), F_OFD_SETLK, &lock), 0);
+        EXPECT_EQ(ErrorOf([&] { files.probeOpen("\\orven32\\orv\\orven32.exe"); }), 70);
+    }
+    {
+        // Reading alongside another reader is allowed.
+        const UniqueFd holder{::open(exe.c_str(), O_RDONLY | O_CLOEXEC)};
+        ASSERT_EQ(::flock(holder.get(), LOCK_SH | LOCK_NB), 0);
+        EXPECT_EQ(ErrorOf([&] { files.probeOpen("\\orven32\\orv\\orven32.exe"); }), 0);
+    }
+    EXPECT_EQ(ErrorOf([&] { files.probeOpen("\\orven32\\orv\\orven32.exe"); }), 0);
+}
+
+TEST_F(InstallationTree, FirstLineEndsAtTheFirstCarriageReturnOrLineFeed) {
+    struct Case {
+        std::string contents;
+        std::string line;
+        int error;
+    };
+    const Case cases[] = {
+        {"15.03.2025 3.1\r\n01.01.2000 1.0\r\n", "15.03.2025 3.1", 0},
+        {"15.03.2025 3.1", "15.03.2025 3.1", 0},
+        {"eins\nzwei", "eins", 0},
+        {"eins\rzwei", "eins", 0},
+        {"\r\nzwei", "", 0},
+        {"\n", "", 0},
+        {std::string("a\0b\n", 4), std::string("a\0b", 3), 0},
+        {"Größe 3.1\r\n", "Größe 3.1", 0},
+        {"", "", 62},
+    };
+    for (const Case& c : cases) {
+        box.writeFile("ORVEN32/orv/orvupd.txt", c.contents);
+        std::string line;
+        EXPECT_EQ(ErrorOf([&] { line = files.readFirstLine("\\orven32\\ORV\\ORVUPD.TXT"); }),
+                  c.error);
+        EXPECT_EQ(line, c.line);
+    }
+}
+
+TEST_F(InstallationTree, OverlongFirstLineIsCut) {
+    box.writeFile("ORVEN32/orv/orvupd.txt", std::string(200'000, 'x'));
+    EXPECT_EQ(files.readFirstLine("\\orven32\\orv\\orvupd.txt").size(), 64u * 1024u);
+}
+
+TEST_F(InstallationTree, CreatesWritesAndReplacesFiles) {
+    files.createDirectory("\\orven32\\orv\\hilfe");
+    files.createDirectory("\\ORVEN32\\ORV\\HILFE"); // exists already, found without case
+    EXPECT_TRUE(files.directoryExists("\\orven32\\orv\\hilfe"));
+    EXPECT_EQ(ErrorOf([&] { files.createDirectory("\\orven32\\orv\\orven32.exe"); }), 75);
+    EXPECT_EQ(ErrorOf([&] { files.createDirectory("\\orven32\\fehlt\\neu"); }), 76);
+
+    auto out = files.createFile("\\orven32\\orv\\hilfe\\neu.tmp");
+    const std::string big(100'000, 'z');
+    out->write("Hallo ", 6);
+    out->write(big.data(), big.size());
+    out->close();
+    EXPECT_EQ(box.readFile("ORVEN32/orv/hilfe/neu.tmp"), "Hallo " + big);
+    EXPECT_EQ(ErrorOf([&] { out->write("x", 1); }), 75);
+
+    files.setModificationTime("\\orven32\\orv\\hilfe\\neu.tmp", 1'234'567'890);
+    EXPECT_EQ(files.modificationTime("\\orven32\\orv\\hilfe\\neu.tmp"), 1'234'567'890'000'000'000);
+
+    box.writeFile("ORVEN32/orv/hilfe/orven.chm", "alt");
+    files.replaceFile("\\orven32\\orv\\hilfe\\neu.tmp", "\\orven32\\orv\\hilfe\\ORVEN.CHM");
+    EXPECT_EQ(box.readFile("ORVEN32/orv/hilfe/orven.chm"), "Hallo " + big);
+    EXPECT_FALSE(files.fileExists("\\orven32\\orv\\hilfe\\neu.tmp"));
+
+    // createFile empties an existing file.
+    files.createFile("\\orven32\\orv\\hilfe\\orven.chm")->close();
+    EXPECT_EQ(box.readFile("ORVEN32/orv/hilfe/orven.chm"), "");
+    files.deleteFile("\\orven32\\orv\\hilfe\\orven.chm");
+    EXPECT_FALSE(files.fileExists("\\orven32\\orv\\hilfe\\orven.chm"));
+}
+
+TEST_F(InstallationTree, ExistenceOfFilesAndDirectories) {
+    struct Case {
+        const char* path;
+        bool file;
+        bool directory;
+    };
+    const Case cases[] = {
+        {"\\orven32\\orv\\orven32.exe", true, false},
+        {"\\ORVEN32\\ORV", false, true},
+        {"\\orven32\\orv\\fehlt", false, false},
+        {"\\orven32\\orv\\orven32.exe\\x", false, false},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(files.fileExists(c.path), c.file) << c.path;
+        EXPECT_EQ(files.directoryExists(c.path), c.directory) << c.path;
+    }
+}
+
+} // namespace
+} // namespace orv::posix

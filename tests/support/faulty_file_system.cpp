@@ -1,0 +1,127 @@
+#include "support/faulty_file_system.h"
+
+#include "platform/runtime_error.h"
+
+namespace orv::testing {
+namespace {
+
+class FaultyOutputFile : public OutputFile {
+  public:
+    FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real)
+        : owner_(owner), real_(std::move(real)) {}
+    void write(const char* data, std::size_t size) override {
+        owner_.tick(FileOp::Write);
+        real_->write(data, size);
+    }
+    void close() override {
+        owner_.tick(FileOp::Close);
+        real_->close();
+    }
+
+  private:
+    FaultyFileSystem& owner_;
+    std::unique_ptr<OutputFile> real_;
+};
+
+} // namespace
+
+const char* FileOpName(FileOp op) {
+    constexpr std::array<const char*, kFileOpCount> kNames{
+        "probe",  "copy",   "delete",    "time",        "first line", "replace",
+        "exists", "mkdir",  "create",    "write",       "close",      "set time"};
+    return kNames[static_cast<std::size_t>(op)];
+}
+
+void FaultyFileSystem::failAt(FileOp op, std::size_t k, int errorNumber) {
+    fault_ = Fault{op, k, errorNumber, false};
+}
+
+void FaultyFileSystem::failFrom(FileOp op, std::size_t k, int errorNumber) {
+    fault_ = Fault{op, k, errorNumber, true};
+}
+
+void FaultyFileSystem::skewTime(const std::string& path, FileTime delta) {
+    skews_[real_.nativePath(path)] = delta;
+}
+
+void FaultyFileSystem::hold(const std::string& path) { held_.insert(real_.nativePath(path)); }
+
+void FaultyFileSystem::release(const std::string& path) { held_.erase(real_.nativePath(path)); }
+
+bool FaultyFileSystem::held(const std::string& path) {
+    return held_.count(real_.nativePath(path)) > 0;
+}
+
+void FaultyFileSystem::tick(FileOp op) {
+    const std::size_t n = ++counts_[static_cast<std::size_t>(op)];
+    if (fault_ && fault_->op == op && (fault_->k == n || (fault_->persistent && n > fault_->k))) {
+        raised_ = true;
+        throw RuntimeError(fault_->number);
+    }
+}
+
+void FaultyFileSystem::probeOpen(const std::string& path) {
+    tick(FileOp::Probe);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    real_.probeOpen(path);
+}
+
+void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
+    tick(FileOp::Copy);
+    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
+    real_.copyFile(from, to);
+}
+
+void FaultyFileSystem::deleteFile(const std::string& path) {
+    tick(FileOp::Delete);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    real_.deleteFile(path);
+}
+
+FileTime FaultyFileSystem::modificationTime(const std::string& path) {
+    tick(FileOp::Time);
+    const auto skew = skews_.find(real_.nativePath(path));
+    return real_.modificationTime(path) + (skew == skews_.end() ? 0 : skew->second);
+}
+
+std::string FaultyFileSystem::readFirstLine(const std::string& path) {
+    tick(FileOp::FirstLine);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    return real_.readFirstLine(path);
+}
+
+void FaultyFileSystem::replaceFile(const std::string& from, const std::string& to) {
+    tick(FileOp::Replace);
+    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
+    real_.replaceFile(from, to);
+}
+
+bool FaultyFileSystem::fileExists(const std::string& path) {
+    tick(FileOp::Exists);
+    return real_.fileExists(path);
+}
+
+bool FaultyFileSystem::directoryExists(const std::string& path) {
+    tick(FileOp::Exists);
+    return real_.directoryExists(path);
+}
+
+void FaultyFileSystem::createDirectory(const std::string& path) {
+    tick(FileOp::CreateDirectory);
+    real_.createDirectory(path);
+}
+
+std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path) {
+    tick(FileOp::CreateFile);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
+}
+
+void FaultyFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
+    tick(FileOp::SetTime);
+    real_.setModificationTime(path, unixSeconds);
+}
+
+std::string FaultyFileSystem::nativePath(const std::string& path) { return real_.nativePath(path); }
+
+} // namespace orv::testing

@@ -1,0 +1,87 @@
+#pragma once
+// A file system that passes every operation on to a real one, counts the operations by kind,
+// and can make the k-th operation of a kind fail, or play a program that holds a file open.
+
+#include <array>
+#include <cstddef>
+#include <memory>
+#include <optional>
+#include <map>
+#include <set>
+#include <string>
+
+#include "platform/file_system.h"
+
+namespace orv::testing {
+
+enum class FileOp {
+    Probe,
+    Copy,
+    Delete,
+    Time,
+    FirstLine,
+    Replace,
+    Exists,
+    CreateDirectory,
+    CreateFile,
+    Write,
+    Close,
+    SetTime,
+};
+inline constexpr std::size_t kFileOpCount = 12;
+const char* FileOpName(FileOp op);
+
+class FaultyFileSystem : public FileSystem {
+  public:
+    explicit FaultyFileSystem(FileSystem& real) : real_(real) {}
+
+    // The k-th operation of this kind (counted from 1) raises the error with this number.
+    void failAt(FileOp op, std::size_t k, int errorNumber);
+    // Every operation of this kind from the k-th on raises the error.
+    void failFrom(FileOp op, std::size_t k, int errorNumber);
+    // The file's last-modified time reads this much later than it is.
+    void skewTime(const std::string& path, FileTime delta);
+    // Opening this file (as the updater names it, without regard to case) for reading fails as
+    // it does while another program holds it.
+    void hold(const std::string& path);
+    void release(const std::string& path);
+
+    std::size_t count(FileOp op) const { return counts_[static_cast<std::size_t>(op)]; }
+    // True once the planned fault has been raised.
+    bool faultRaised() const { return raised_; }
+
+    void probeOpen(const std::string& path) override;
+    void copyFile(const std::string& from, const std::string& to) override;
+    void deleteFile(const std::string& path) override;
+    FileTime modificationTime(const std::string& path) override;
+    std::string readFirstLine(const std::string& path) override;
+    void replaceFile(const std::string& from, const std::string& to) override;
+    bool fileExists(const std::string& path) override;
+    bool directoryExists(const std::string& path) override;
+    void createDirectory(const std::string& path) override;
+    std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
+    std::string nativePath(const std::string& path) override;
+
+    // Counts the operation and raises the planned fault when it is due.
+    void tick(FileOp op);
+
+  private:
+    bool held(const std::string& path);
+
+    struct Fault {
+        FileOp op;
+        std::size_t k;
+        int number;
+        bool persistent;
+    };
+
+    FileSystem& real_;
+    std::array<std::size_t, kFileOpCount> counts_{};
+    std::optional<Fault> fault_;
+    bool raised_ = false;
+    std::set<std::string> held_; // native paths
+    std::map<std::string, FileTime> skews_; // native paths
+};
+
+} // namespace orv::testing

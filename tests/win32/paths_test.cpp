@@ -1,0 +1,54 @@
+#include "win32/paths.h"
+
+#include <gtest/gtest.h>
+
+namespace orv::win32 {
+namespace {
+
+struct PathCase {
+    const char* what;
+    std::u16string_view input;
+    std::u16string_view expected;
+};
+
+const PathCase kDirectoryCases[] = {
+    {"installed updater", u"C:\\ORVEN32\\UPDATE\\orvupd.exe", u"C:\\ORVEN32\\UPDATE"},
+    {"drive root keeps its separator", u"C:\\orvupd.exe", u"C:\\"},
+    {"network share", u"\\\\server\\share\\UPDATE\\orvupd.exe", u"\\\\server\\share\\UPDATE"},
+    {"long form of a drive root", u"\\\\?\\D:\\orvupd.exe", u"\\\\?\\D:\\"},
+    {"long form", u"\\\\?\\D:\\ORVEN32\\UPDATE\\orvupd.exe", u"\\\\?\\D:\\ORVEN32\\UPDATE"},
+    {"no directory at all", u"orvupd.exe", u""},
+};
+
+class DirectoryOfTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(DirectoryOfTest, CutsTheFileName) {
+    const PathCase& c = GetParam();
+    EXPECT_TRUE(DirectoryOf(c.input) == c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Win32, DirectoryOfTest, testing::ValuesIn(kDirectoryCases));
+
+const PathCase kLongFormCases[] = {
+    {"drive path", u"C:\\ORVEN32\\orv\\orven32.exe", u"\\\\?\\C:\\ORVEN32\\orv\\orven32.exe"},
+    {"lower-case drive", u"d:\\x", u"\\\\?\\d:\\x"},
+    {"network path", u"\\\\server\\share\\ORVEN32", u"\\\\?\\UNC\\server\\share\\ORVEN32"},
+    {"already long", u"\\\\?\\C:\\ORVEN32", u"\\\\?\\C:\\ORVEN32"},
+    {"already long network path", u"\\\\?\\UNC\\server\\share", u"\\\\?\\UNC\\server\\share"},
+    {"device path", u"\\\\.\\C:\\ORVEN32", u"\\\\.\\C:\\ORVEN32"},
+    {"rooted without a drive", u"\\ORVEN32\\orv", u"\\ORVEN32\\orv"},
+    {"relative to a drive's directory", u"C:ORVEN32", u"C:ORVEN32"},
+    {"relative", u"orv\\orven32.exe", u"orv\\orven32.exe"},
+};
+
+class LongPathTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(LongPathTest, PrefixesFullPathsOnly) {
+    const PathCase& c = GetParam();
+    EXPECT_TRUE(WithLongPathPrefix(c.input) == c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Win32, LongPathTest, testing::ValuesIn(kLongFormCases));
+
+} // namespace
+} // namespace orv::win32

@@ -1,0 +1,65 @@
+#include "archive/zipkit/target_path.h"
+
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+namespace orv::zipkit {
+namespace {
+
+struct FolderCase {
+    const char* targetDir;
+    const char* archive;
+    const char* folder;
+};
+
+const FolderCase kFolders[] = {
+    {"C:\\ORVEN\\", "C:\\ORVEN\\update\\orvupd.zip", "C:\\ORVEN\\"},
+    {"D:\\Daten\\", "C:\\ORVEN\\update\\orvupd.zip", "D:\\Daten\\"},
+    {"C:\\ORVEN", "C:\\ORVEN\\update\\orvupd.zip", "C:\\ORVEN\\"},
+    {"C:\\ORVEN\\\\", "C:\\ORVEN\\update\\orvupd.zip", "C:\\ORVEN\\"},
+    // "\" alone: the root of the archive's drive.
+    {"\\", "C:\\ORVEN\\update\\orvupd.zip", "C:\\"},
+    {"\\", "d:/x/orvupd.zip", "d:\\"},
+    {"\\", "\\\\server\\share\\ORVEN\\update\\orvupd.zip", "\\\\server\\share\\"},
+    {"\\", "\\\\server\\share", "\\\\server\\share\\"},
+    {"\\", "\\ORVEN\\update\\orvupd.zip", "\\"},
+    {"\\", "/srv/orven/update/orvupd.zip", "\\"},
+    {"\\", "orvupd.zip", "\\"},
+    {"", "C:\\ORVEN\\update\\orvupd.zip", "C:\\"},
+    {"\\\\", "C:\\ORVEN\\update\\orvupd.zip", "C:\\"},
+};
+
+TEST(TargetFolder, EndsInOneSeparatorAndFindsTheDriveRoot) {
+    for (const FolderCase& c : kFolders) {
+        EXPECT_EQ(TargetFolder(c.targetDir, c.archive), c.folder)
+            << c.targetDir << " for " << c.archive;
+    }
+}
+
+struct LevelCase {
+    const char* folder;
+    std::vector<std::string> levels;
+};
+
+TEST(FolderLevels, StartBelowTheRoot) {
+    const LevelCase cases[] = {
+        {"C:\\a\\b\\", {"C:\\a", "C:\\a\\b"}},
+        {"C:\\a\\b", {"C:\\a", "C:\\a\\b"}},
+        {"C:\\", {}},
+        {"C:", {}},
+        {"\\\\srv\\share\\a\\b", {"\\\\srv\\share\\a", "\\\\srv\\share\\a\\b"}},
+        {"\\\\srv\\share\\", {}},
+        {"\\ORVEN\\orv", {"\\ORVEN", "\\ORVEN\\orv"}},
+        {"\\", {}},
+        {"", {}},
+        {"/tmp/x\\y", {"/tmp", "/tmp/x", "/tmp/x\\y"}},
+        {"\\a\\\\b\\", {"\\a", "\\a\\\\b"}},
+        {"rel\\a", {"rel", "rel\\a"}},
+    };
+    for (const LevelCase& c : cases) EXPECT_EQ(FolderLevels(c.folder), c.levels) << c.folder;
+}
+
+} // namespace
+} // namespace orv::zipkit

@@ -1,0 +1,134 @@
+#pragma once
+// What the zip component's tests share: sandboxes, snapshots of folder trees, the generated
+// archives, a file system that fails on purpose, and a recorder of progress texts.
+
+#include <cstddef>
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <optional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "platform/file_system.h"
+#include "platform/windows.h"
+
+namespace orv::zipkit::testing {
+
+// A fresh temporary folder, removed with everything in it afterwards.
+class Sandbox {
+  public:
+    Sandbox();
+    ~Sandbox();
+    Sandbox(const Sandbox&) = delete;
+    Sandbox& operator=(const Sandbox&) = delete;
+
+    const std::string& root() const { return root_; }
+    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
+    void writeFile(const std::string& relative, const std::string& contents) const;
+    void makeFolder(const std::string& relative) const;
+
+  private:
+    std::string root_;
+};
+
+std::string ReadFile(const std::string& path);
+void CopyFile(const std::string& from, const std::string& to);
+std::int64_t ModificationSeconds(const std::string& path);
+void SetModificationSeconds(const std::string& path, std::int64_t seconds);
+
+// Everything below a folder: relative path -> contents ("<dir>" for a folder) and mtime.
+struct NodeState {
+    std::string contents;
+    std::int64_t modified = 0;
+    bool operator==(const NodeState&) const = default;
+};
+using TreeSnapshot = std::map<std::string, NodeState>;
+TreeSnapshot Snapshot(const std::string& root);
+// The same without times, for comparing an extraction with the tree an archive was made from.
+std::map<std::string, std::string> Contents(const std::string& root);
+// Regular files below root whose names look like the component's temporaries.
+std::vector<std::string> Leftovers(const std::string& root);
+
+// The folder with the archives that make_archives.py writes (once per test program), or
+// nothing when Python is not there to write them.
+std::optional<std::string> GeneratedArchives();
+
+// An entry as libzip reads it, for comparing.
+struct LibzipEntry {
+    std::string name;
+    std::string contents;
+    std::int64_t modified = 0;
+};
+// Every entry of the archive with its data; fails the test when libzip cannot read it all.
+std::vector<LibzipEntry> ReadWithLibzip(const std::string& nativePath);
+
+// The names of the archive's entries as Python's zipfile lists them after testing every
+// entry's checksum; nothing when Python fails on the archive.
+std::optional<std::vector<std::string>> ReadWithPython(const std::string& nativePath);
+
+// Info-ZIP's verdict on an archive: its exit code and output, or nothing when unzip is missing.
+struct ToolResult {
+    int exitCode = 0;
+    std::string output;
+};
+std::optional<ToolResult> TestWithUnzip(const std::string& nativePath);
+
+class RecordingProgress : public ProgressTarget {
+  public:
+    void setText(const std::string& text) override { texts.push_back(text); }
+    std::vector<std::string> texts;
+};
+
+// Progress texts as the status window needs them: decimal numbers, "0" first, rising,
+// "100" last, at most 101.
+::testing::AssertionResult IsCompleteProgress(const std::vector<std::string>& texts);
+
+// A file system that passes everything on to a real one, but makes chosen operations fail as
+// they do on Windows: the k-th replacement or file creation, and every move of a held file.
+class FailingFileSystem : public FileSystem {
+  public:
+    explicit FailingFileSystem(FileSystem& real) : real_(real) {}
+
+    void failReplaceAt(std::size_t k) { replaceFailsAt_ = k; }
+    void failCreateAt(std::size_t k) { createFailsAt_ = k; }
+    // The running application holds the file: it can be neither moved nor replaced.
+    void hold(const std::string& path) { held_.insert(real_.nativePath(path)); }
+    std::size_t replaceCount() const { return replaces_; }
+
+    void probeOpen(const std::string& path) override { real_.probeOpen(path); }
+    void copyFile(const std::string& from, const std::string& to) override {
+        real_.copyFile(from, to);
+    }
+    void deleteFile(const std::string& path) override { real_.deleteFile(path); }
+    FileTime modificationTime(const std::string& path) override {
+        return real_.modificationTime(path);
+    }
+    std::string readFirstLine(const std::string& path) override {
+        return real_.readFirstLine(path);
+    }
+    void replaceFile(const std::string& from, const std::string& to) override;
+    bool fileExists(const std::string& path) override { return real_.fileExists(path); }
+    bool directoryExists(const std::string& path) override {
+        return real_.directoryExists(path);
+    }
+    void createDirectory(const std::string& path) override { real_.createDirectory(path); }
+    std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override {
+        real_.setModificationTime(path, unixSeconds);
+    }
+    std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
+
+  private:
+    FileSystem& real_;
+    std::size_t replaces_ = 0;
+    std::size_t creates_ = 0;
+    std::optional<std::size_t> replaceFailsAt_;
+    std::optional<std::size_t> createFailsAt_;
+    std::set<std::string> held_;
+};
+
+} // namespace orv::zipkit::testing
