@@ -5,6 +5,7 @@
 #include <array>
 #include <string>
 
+#include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/zipkit.h"
 #include "env/environment.h"
 #include "platform/runtime_error.h"
@@ -103,11 +104,24 @@ void OpenStatusWindow(UpdateRun& run) {
     run.Start.refreshLabel();
 }
 
+// A backup left by a run that was stopped before its exit (a crash, a power cut) is the only
+// whole copy of the update when the archive is what that run left of it: then it goes back
+// over the archive, so that this run installs the whole update. A newly delivered archive
+// makes it stale, and it is deleted.
+void DealWithLeftBackup(UpdateRun& run) {
+    FileSystem& files = run.os.files();
+    if (zipkit::IsReducedCopyOf(files, run.ArchivePath, run.BackupPath)) {
+        files.replaceFile(run.BackupPath, run.ArchivePath);
+    } else {
+        files.deleteFile(run.BackupPath);
+    }
+}
+
 // Step 11: the copy of the archive proves that the installation is writable and keeps the
 // delivered archive for the exit to put back.
 Next BackUpArchive(UpdateRun& run) {
     FileSystem& files = run.os.files();
-    if (ProbeFile(run.os, run.BackupPath)) files.deleteFile(run.BackupPath);
+    if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
     files.copyFile(run.ArchivePath, run.BackupPath);
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +

@@ -255,3 +255,49 @@ TEST(ExitSection, RestartsExactlyWhenStartedByTheApplication) {
 
 } // namespace
 } // namespace orv
+
+namespace orv {
+namespace {
+
+TEST(StartUp, PutsBackABackupThatAnInterruptedRunLeft) {
+    struct LeftCase {
+        const char* name;
+        std::vector<testing::ZipEntry> archive; // as found
+        bool archiveUnreadable;
+        bool backupPutBack;
+    };
+    const std::vector<testing::ZipEntry> full{{"orvupd.txt", "15.03.2019 3.1\r\n"},
+                                              {"ORVEN.MDB", "hauptdatenbank"},
+                                              {"liesmich.txt", "neu"}};
+    const LeftCase kCases[] = {
+        {"archive lost the entries already extracted", {{"liesmich.txt", "neu"}}, false, true},
+        {"archive cut short", {}, true, true},
+        {"a newly delivered archive", {{"liesmich.txt", "neuer"}}, false, false},
+    };
+    for (const LeftCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(full);
+        const std::string fullBytes = inst.archiveBytes();
+        inst.box.writeFile(Installation::kBackup, fullBytes);
+        if (c.archiveUnreadable) {
+            inst.box.writeFile(Installation::kArchive, fullBytes.substr(0, 40));
+        } else {
+            inst.writeArchive(c.archive);
+        }
+        const std::string found = inst.archiveBytes();
+        inst.run();
+        EXPECT_FALSE(inst.backupExists());
+        if (c.backupPutBack) {
+            EXPECT_EQ(inst.archiveBytes(), fullBytes);
+            EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
+        } else {
+            EXPECT_EQ(inst.archiveBytes(), found);
+            EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neuer");
+            EXPECT_FALSE(inst.box.exists("DATEN/ORVEN.MDB"));
+        }
+    }
+}
+
+} // namespace
+} // namespace orv

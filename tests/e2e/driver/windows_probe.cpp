@@ -1,3 +1,4 @@
+#include <cstdio>
 #include "windows_probe.h"
 
 #include <algorithm>
@@ -122,9 +123,12 @@ std::wstring ClassName(HWND window) {
 
 std::wstring WindowText(HWND window) {
     DWORD_PTR length = 0;
+    ULONGLONG t0 = GetTickCount64();
     if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs,
-                             &length))
+                             &length)) {
+        fwprintf(stderr, L"timeout %ls %llu err=%lu vis=%d\n", ClassName(window).c_str(), GetTickCount64()-t0, GetLastError(), IsWindowVisible(window));
         return {};
+    }
     std::wstring text(length + 1, L'\0');
     DWORD_PTR copied = 0;
     if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),

@@ -1,0 +1,309 @@
+// Extraction against real files: archives by independent writers, hostile archives, and a
+// file system that fails halfway.
+
+#include <filesystem>
+#include <set>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "archive/zipkit/zipkit.h"
+#include "platform/runtime_error.h"
+#include "posix/posix_file_system.h"
+#include "test_support.h"
+
+namespace orv::zipkit {
+namespace {
+
+using testing::Contents;
+using testing::GeneratedArchives;
+using testing::Leftovers;
+using testing::RecordingProgress;
+using testing::Sandbox;
+using testing::Snapshot;
+
+constexpr const char* kArchive = "\\update\\orvupd.zip";
+constexpr const char* kTarget = "\\ORVEN\\";
+
+// An installation in a sandbox: the sandbox is the drive root, the archive lies in
+// \update\orvupd.zip, and files go below \ORVEN.
+class Installation : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        const auto archives = GeneratedArchives();
+        if (!archives) GTEST_SKIP() << "python3 is missing: no test archives";
+        archives_ = *archives;
+        box_.makeFolder("ORVEN");
+    }
+
+    // Puts a generated archive in place of the update archive; false when it was not made.
+    bool useArchive(const std::string& name) {
+        const std::string from = archives_ + "/" + name;
+        if (!std::filesystem::exists(from)) return false;
+        if (std::filesystem::is_directory(from)) {
+            box_.makeFolder("update/orvupd.zip");
+        } else {
+            testing::CopyFile(from, box_.path("update/orvupd.zip"));
+        }
+        return true;
+    }
+
+    std::int32_t extract(const std::string& mask, ProgressTarget* progress = nullptr,
+                         const std::string& target = kTarget) {
+        return zipkit_.UnZipEx(kArchive, target, mask, mask == "*.*" ? 1 : 0, nullptr, 2,
+                               progress);
+    }
+
+    std::string archives_;
+    Sandbox box_;
+    posix::PosixFileSystem files_{box_.root()};
+    Zipkit zipkit_{files_};
+};
+
+// Each writer's archive unpacks into exactly the tree it was made from, with the stored times.
+class IndependentWriters : public Installation,
+                           public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(IndependentWriters, UnpackIntoTheTreeTheyWereMadeFrom) {
+    if (!useArchive(GetParam())) GTEST_SKIP() << GetParam() << " was not made (tool missing)";
+    const auto expected = Contents(archives_ + "/" + GetParam() + ".files");
+    std::size_t fileCount = 0;
+    for (const auto& [path, contents] : expected) fileCount += contents != "<dir>" ? 1 : 0;
+
+    RecordingProgress progress;
+    EXPECT_EQ(extract("*.*", &progress), static_cast<std::int32_t>(fileCount));
+    EXPECT_EQ(Contents(box_.path("ORVEN")), expected);
+    EXPECT_TRUE(testing::IsCompleteProgress(progress.texts));
+
+    for (const auto& entry : testing::ReadWithLibzip(box_.path("update/orvupd.zip"))) {
+        if (entry.name.back() == '/') continue;
+        EXPECT_EQ(testing::ModificationSeconds(box_.path("ORVEN/" + entry.name)), entry.modified)
+            << entry.name;
+    }
+    EXPECT_TRUE(Leftovers(box_.root()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, IndependentWriters,
+                         ::testing::Values("py_stored.zip", "py_deflated.zip", "py_utf8.zip",
+                                           "py_cp437.zip", "py_zip64.zip", "infozip.zip"),
+                         [](const auto& info) {
+                             std::string name = info.param;
+                             return name.substr(0, name.find('.'));
+                         });
+
+struct MaskCase {
+    const char* mask;
+    std::set<std::string> written; // below ORVEN
+};
+
+// The plan's masks pick entries by their whole stored path.
+TEST_F(Installation, MasksPickEntriesByTheirWholePath) {
+    const MaskCase cases[] = {
+        {"*orvupd.txt", {"orvupd.txt"}},
+        {"*ORVUPD.TXT", {"orvupd.txt"}},
+        {"ORVEN.MDB", {}},
+        {"orv\\orven.mdb", {"ORV/ORVEN.MDB"}},
+        {"*.OCX", {"ORV/system/x.ocx"}},
+        {"*.DLL", {}},
+        {"*.*", {"orvupd.txt", "ORV/ORVEN.MDB", "ORV/system/x.ocx"}},
+    };
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    for (const MaskCase& c : cases) {
+        std::filesystem::remove_all(box_.path("ORVEN"));
+        box_.makeFolder("ORVEN");
+        EXPECT_EQ(extract(c.mask), static_cast<std::int32_t>(c.written.size())) << c.mask;
+        std::set<std::string> written;
+        for (const auto& [path, contents] : Contents(box_.path("ORVEN"))) {
+            if (contents != "<dir>") written.insert(path);
+        }
+        EXPECT_EQ(written, c.written) << c.mask;
+    }
+}
+
+// Existing files are replaced; folders that exist in another case are used, not doubled.
+TEST_F(Installation, ReplacesFilesAndUsesExistingFoldersInAnyCase) {
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    box_.writeFile("ORVEN/orv/orven.mdb", "old database");
+    box_.writeFile("ORVEN/orv/keep.ini", "untouched");
+    testing::SetModificationSeconds(box_.path("ORVEN/orv/keep.ini"), 1000000000);
+
+    EXPECT_EQ(extract("*.MDB"), 1);
+    const auto after = Snapshot(box_.path("ORVEN"));
+    EXPECT_EQ(after.count("ORV"), 0u) << "a second folder was made";
+    EXPECT_EQ(after.at("orv/orven.mdb").contents.size(), 360000u);
+    EXPECT_EQ(after.at("orv/keep.ini"), (testing::NodeState{"untouched", 1000000000}));
+}
+
+struct RootCase {
+    const char* archive;    // as the caller names it
+    const char* targetDir;  // "\" alone: the root of the archive's drive
+    const char* landsAt;    // below the sandbox
+};
+
+TEST_F(Installation, TargetOfASeparatorAloneIsTheDriveRootOfTheArchive) {
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    const RootCase cases[] = {
+        {"\\update\\orvupd.zip", "\\", "orvupd.txt"},
+        {"C:\\update\\orvupd.zip", "\\", "orvupd.txt"},
+        {"\\update\\orvupd.zip", "\\ORVEN\\\\", "ORVEN/orvupd.txt"},
+        {"\\update\\orvupd.zip", "\\ORVEN\\neu\\tief\\", "ORVEN/neu/tief/orvupd.txt"},
+    };
+    for (const RootCase& c : cases) {
+        std::filesystem::remove(box_.path(c.landsAt));
+        EXPECT_EQ(zipkit_.UnZipEx(c.archive, c.targetDir, "*orvupd.txt", 0, nullptr, 2, nullptr),
+                  1);
+        EXPECT_EQ(testing::ReadFile(box_.path(c.landsAt)), "15.03.2019 3.1\r\n") << c.landsAt;
+    }
+}
+
+struct RefusalCase {
+    const char* archive;
+    int number;
+    const char* names; // what the message has to name
+};
+
+// Every one of these fails the whole call before a byte is written.
+const RefusalCase kRefusals[] = {
+    {"parent.zip", err::kZipUnsafeEntry, "../x"},
+    {"parent_backslash.zip", err::kZipUnsafeEntry, "..\\x"},
+    {"parent_inside.zip", err::kZipUnsafeEntry, "dir/../../x"},
+    {"parent_folder.zip", err::kZipUnsafeEntry, "../d/"},
+    {"drive.zip", err::kZipUnsafeEntry, "C:\\x"},
+    {"drive_relative.zip", err::kZipUnsafeEntry, "C:x"},
+    {"unc.zip", err::kZipUnsafeEntry, "\\\\server\\share\\x"},
+    {"absolute.zip", err::kZipUnsafeEntry, "/x"},
+    {"rooted.zip", err::kZipUnsafeEntry, "\\x"},
+    {"device.zip", err::kZipUnsafeEntry, "CON"},
+    {"device_extension.zip", err::kZipUnsafeEntry, "sub/con.txt"},
+    {"stream.zip", err::kZipUnsafeEntry, "a.txt:s"},
+    {"trailing_dot.zip", err::kZipUnsafeEntry, "x."},
+    {"trailing_blank.zip", err::kZipUnsafeEntry, "x "},
+    {"empty_component.zip", err::kZipUnsafeEntry, "a//b"},
+    {"control.zip", err::kZipUnsafeEntry, "a?b"},
+    {"symlink.zip", err::kZipSymbolicLink, "link"},
+    {"encrypted.zip", err::kZipEncrypted, "secret.txt"},
+    {"unsupported.zip", err::kZipUnsupported, "packed.bin"},
+    {"duplicate.zip", err::kZipDuplicateName, "a.txt"},
+    {"case_duplicate.zip", err::kZipDuplicateName, "README.TXT"},
+    {"umlaut_case_duplicate.zip", err::kZipDuplicateName, "grÜße.TXT"},
+    {"file_and_folder.zip", err::kZipDuplicateName, "a/b.txt"},
+    {"bad_crc.zip", err::kZipCrc, "data.txt"},
+    {"bomb.zip", err::kZipTooLarge, "bomb.bin"},
+    {"short.zip", err::kZipDamaged, "short.bin"},
+    {"truncated.zip", err::kZipNotAnArchive, kArchive},
+    {"truncated_tail.zip", err::kZipNotAnArchive, kArchive},
+    {"zero_length.zip", err::kZipNotAnArchive, kArchive},
+    {"text.zip", err::kZipNotAnArchive, kArchive},
+    {"folder.zip", err::kZipNotAnArchive, kArchive},
+    {"no such archive", err::kFileNotFound, kArchive},
+};
+
+class Refusals : public Installation, public ::testing::WithParamInterface<RefusalCase> {};
+
+TEST_P(Refusals, FailWithAGermanMessageAndWriteNothing) {
+    const RefusalCase& c = GetParam();
+    useArchive(c.archive);
+    box_.writeFile("ORVEN/good.txt", "old");
+    box_.writeFile("ORVEN/a.txt", "old a");
+    const auto before = Snapshot(box_.root());
+
+    RecordingProgress progress;
+    try {
+        extract("*.*", &progress);
+        ADD_FAILURE() << c.archive << " was extracted";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), c.number) << e.description();
+        EXPECT_EQ(e.description(), ErrorText(c.number) + ": " + c.names);
+    }
+    EXPECT_EQ(Snapshot(box_.root()), before);
+    EXPECT_TRUE(Leftovers(box_.root()).empty());
+    EXPECT_LT(progress.texts.size(), 101u);
+    EXPECT_NE(progress.texts.empty() ? "" : progress.texts.back(), "100");
+}
+
+INSTANTIATE_TEST_SUITE_P(Archives, Refusals, ::testing::ValuesIn(kRefusals),
+                         [](const auto& info) {
+                             std::string name = info.param.archive;
+                             name = name.substr(0, name.find('.'));
+                             for (char& ch : name) ch = std::isalnum(ch) ? ch : '_';
+                             return name;
+                         });
+
+// A refused entry that the mask does not select is no obstacle.
+TEST_F(Installation, EntriesOutsideTheMaskAreNotJudged) {
+    ASSERT_TRUE(useArchive("parent.zip"));
+    EXPECT_EQ(extract("good.txt"), 1);
+    EXPECT_EQ(testing::ReadFile(box_.path("ORVEN/good.txt")), "harmless\n");
+}
+
+enum class Fault { Replace, Create, Held };
+
+struct FaultCase {
+    const char* what;
+    Fault fault;
+    std::size_t at;                 // the k-th replacement or file creation
+    std::set<std::string> existing; // targets that are there before, below ORVEN
+};
+
+// py_deflated.zip holds orvupd.txt, ORV/ORVEN.MDB and ORV/system/x.ocx. With all three there,
+// placing them takes six moves: old file aside, new file in, for each.
+const std::set<std::string> kAll = {"orvupd.txt", "ORV/ORVEN.MDB", "ORV/system/x.ocx"};
+const FaultCase kFaults[] = {
+    {"first old file cannot move aside", Fault::Replace, 1, kAll},
+    {"first new file cannot move in", Fault::Replace, 2, kAll},
+    {"second old file cannot move aside", Fault::Replace, 3, kAll},
+    {"second new file cannot move in", Fault::Replace, 4, kAll},
+    {"last new file cannot move in", Fault::Replace, 6, kAll},
+    {"second file new, cannot move in", Fault::Replace, 3, {"orvupd.txt"}},
+    {"third file new, cannot move in", Fault::Replace, 3, {}},
+    {"second temporary cannot be made", Fault::Create, 2, kAll},
+    {"second file held by the application", Fault::Held, 0, kAll},
+};
+
+class FailedPlacement : public Installation, public ::testing::WithParamInterface<FaultCase> {};
+
+TEST_P(FailedPlacement, LeavesEveryTargetWhollyOld) {
+    const FaultCase& c = GetParam();
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    for (const std::string& name : c.existing) box_.writeFile("ORVEN/" + name, "old " + name);
+    const auto before = Snapshot(box_.path("ORVEN"));
+
+    testing::FailingFileSystem failing{files_};
+    if (c.fault == Fault::Replace) failing.failReplaceAt(c.at);
+    if (c.fault == Fault::Create) failing.failCreateAt(c.at);
+    if (c.fault == Fault::Held) failing.hold("\\ORVEN\\ORV\\ORVEN.MDB");
+    Zipkit zipkit{failing};
+
+    EXPECT_THROW(zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr), RuntimeError);
+    auto after = Snapshot(box_.path("ORVEN"));
+    // Folders made on the way may stay; files may not change.
+    std::erase_if(after, [&](const auto& node) {
+        return node.second.contents == "<dir>" && before.count(node.first) == 0;
+    });
+    EXPECT_EQ(after, before);
+    EXPECT_TRUE(Leftovers(box_.root()).empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Faults, FailedPlacement, ::testing::ValuesIn(kFaults),
+                         [](const auto& info) { return "case" + std::to_string(info.index); });
+
+TEST_F(Installation, WithoutATargetNoProgressIsWritten) {
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    EXPECT_EQ(extract("*.*", nullptr), 3);
+}
+
+TEST_F(Installation, ProgressRisesWithTheBytesWritten) {
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    RecordingProgress progress;
+    EXPECT_EQ(extract("*.*", &progress), 3);
+    EXPECT_TRUE(testing::IsCompleteProgress(progress.texts));
+    EXPECT_GT(progress.texts.size(), 5u) << "the bar should move while large files unpack";
+
+    RecordingProgress nothing;
+    EXPECT_EQ(extract("*.NIX", &nothing), 0);
+    EXPECT_EQ(nothing.texts, (std::vector<std::string>{"0", "100"}));
+}
+
+} // namespace
+} // namespace orv::zipkit
