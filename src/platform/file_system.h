@@ -8,6 +8,8 @@
 #include <memory>
 #include <string>
 
+#include "platform/runtime_error.h"
+
 namespace orv {
 
 // A file's last-modified time in the platform's own resolution; only ever compared for
@@ -20,6 +22,21 @@ class OutputFile {
     virtual ~OutputFile() = default;
     virtual void write(const char* data, std::size_t size) = 0;
     // Flushes and closes; a file destroyed without close() is closed and left as it is.
+    virtual void close() = 0;
+};
+
+// A file opened to be changed where it stands: read and written at chosen offsets, cut short.
+// No other program may open it meanwhile. Every operation raises RuntimeError on failure.
+class RandomAccessFile {
+  public:
+    virtual ~RandomAccessFile() = default;
+    virtual std::uint64_t size() = 0;
+    // Reads exactly size bytes; a file that ends before raises 62.
+    virtual void readAt(std::uint64_t offset, char* data, std::size_t size) = 0;
+    virtual void writeAt(std::uint64_t offset, const char* data, std::size_t size) = 0;
+    // Cuts the file to this length.
+    virtual void truncate(std::uint64_t size) = 0;
+    // Closes; a file destroyed without close() is closed and left as it is.
     virtual void close() = 0;
 };
 
@@ -47,6 +64,11 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
     // Sets the last-modified time from seconds since 1970 (UTC).
     virtual void setModificationTime(const std::string& path, std::int64_t unixSeconds) = 0;
+    // Opens an existing file for reading and writing in place, shared with no one. A file
+    // system that cannot do this raises 5.
+    virtual std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& /*path*/) {
+        throw RuntimeError(err::kInvalidCall);
+    }
     // The path in the form the platform's own libraries take (UTF-8).
     virtual std::string nativePath(const std::string& path) = 0;
 };

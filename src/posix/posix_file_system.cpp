@@ -9,6 +9,7 @@
 #include <cerrno>
 #include <ctime>
 #include <optional>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -40,6 +41,25 @@ std::string Join(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;
     if (directory.back() == '/') return directory + name;
     return directory + "/" + name;
+}
+
+// Windows runs a file as a program by its name; a file given such a name is made executable,
+// so that an application updated from an archive can be started again.
+bool IsProgramName(const std::string& nativePath) {
+    constexpr std::string_view kSuffix = ".EXE";
+    return nativePath.size() > kSuffix.size() &&
+           text::UCase(std::string_view(nativePath).substr(nativePath.size() - kSuffix.size())) ==
+               kSuffix;
+}
+
+// Lets everyone who may read the file run it too. Where that is not possible the file stays
+// as it is: it is still the right file, only not startable.
+void MakeRunnable(const std::string& nativePath) {
+    struct stat st {};
+    if (::stat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t runnable = mode | ((mode & 0444) >> 2);
+    if (runnable != mode) ::chmod(nativePath.c_str(), runnable);
 }
 
 bool Exists(const std::string& nativePath) {
@@ -151,6 +171,62 @@ class PosixOutputFile : public OutputFile {
     }
 
   private:
+    UniqueFd fd_;
+};
+
+class PosixRandomAccessFile : public RandomAccessFile {
+  public:
+    explicit PosixRandomAccessFile(UniqueFd fd) : fd_(std::move(fd)) {}
+
+    std::uint64_t size() override {
+        struct stat st {};
+        if (::fstat(open().get(), &st) != 0) Fail(errno);
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::pread(open().get(), data, size, static_cast<off_t>(offset));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                Fail(errno);
+            }
+            if (n == 0) throw RuntimeError(err::kPastEndOfFile);
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            offset += static_cast<std::uint64_t>(n);
+        }
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        while (size > 0) {
+            const ssize_t n = ::pwrite(open().get(), data, size, static_cast<off_t>(offset));
+            if (n < 0) {
+                if (errno == EINTR) continue;
+                Fail(errno);
+            }
+            if (n == 0) throw RuntimeError(err::kDiskFull);
+            data += n;
+            size -= static_cast<std::size_t>(n);
+            offset += static_cast<std::uint64_t>(n);
+        }
+    }
+
+    void truncate(std::uint64_t size) override {
+        if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
+    }
+
+    void close() override {
+        if (!fd_.valid()) return;
+        if (fd_.close() != 0) Fail(errno);
+    }
+
+  private:
+    const UniqueFd& open() const {
+        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+        return fd_;
+    }
+
     UniqueFd fd_;
 };
 
@@ -297,7 +373,10 @@ std::string PosixFileSystem::readFirstLine(const std::string& path) {
 }
 
 void PosixFileSystem::replaceFile(const std::string& from, const std::string& to) {
-    if (::rename(resolve(from).c_str(), resolve(to).c_str()) != 0) Fail(errno);
+    const std::string source = resolve(from);
+    const std::string target = resolve(to);
+    if (IsProgramName(target)) MakeRunnable(source);
+    if (::rename(source.c_str(), target.c_str()) != 0) Fail(errno);
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {
@@ -323,10 +402,20 @@ void PosixFileSystem::createDirectory(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path) {
-    UniqueFd fd{
-        ::open(resolve(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0644)};
+    const std::string native = resolve(path);
+    UniqueFd fd{::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
+                       IsProgramName(native) ? 0755 : 0644)};
     if (!fd.valid()) Fail(errno);
     return std::make_unique<PosixOutputFile>(std::move(fd));
+}
+
+std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
+    UniqueFd fd{::open(resolve(path).c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY)};
+    if (!fd.valid()) Fail(errno);
+    struct stat st {};
+    if (::fstat(fd.get(), &st) != 0) Fail(errno);
+    if (!S_ISREG(st.st_mode)) throw RuntimeError(err::kPathFileAccess);
+    return std::make_unique<PosixRandomAccessFile>(std::move(fd));
 }
 
 void PosixFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {

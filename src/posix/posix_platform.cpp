@@ -47,7 +47,8 @@ std::string DirectoryOf(const std::string& file) {
     const std::size_t slash = file.rfind('/');
     if (slash == std::string::npos) return ".";
     std::string directory = file.substr(0, slash);
-    while (directory.size() > 1 && directory.back() == '/') directory.pop_back();
+    while (directory.size() > 1 && directory.back() == '/')
+        directory.pop_back();
     return directory.empty() ? "/" : directory;
 }
 
@@ -67,9 +68,8 @@ ProcessSettings SettingsOfProcess(int argc, char** argv) {
 
 PosixPlatform::PosixPlatform(ProcessSettings settings, std::istream& in, bool inputIsTerminal,
                              std::ostream& out, bool outputIsTerminal)
-    : settings_(std::move(settings)), files_(settings_.driveRoot),
-      console_(out, outputIsTerminal), dialogs_(console_, in, inputIsTerminal),
-      startView_(console_), launcherView_(files_) {}
+    : settings_(std::move(settings)), files_(settings_.driveRoot), console_(out, outputIsTerminal),
+      dialogs_(console_, in, inputIsTerminal), startView_(console_), launcherView_(files_) {}
 
 Answer PosixPlatform::messageBox(const std::string& text, const std::string& title, int style) {
     return dialogs_.messageBox(text, title, style);

@@ -14,11 +14,16 @@ constexpr int kSecondButtonDefault = 0x100;
 
 std::string IconMark(int style) {
     switch (style & kIconMask) {
-    case 16: return "(X) ";
-    case 32: return "(?) ";
-    case 48: return "(!) ";
-    case 64: return "(i) ";
-    default: return "";
+    case 16:
+        return "(X) ";
+    case 32:
+        return "(?) ";
+    case 48:
+        return "(!) ";
+    case 64:
+        return "(i) ";
+    default:
+        return "";
     }
 }
 
@@ -31,7 +36,9 @@ char FirstNonBlank(const std::string& line) {
 
 } // namespace
 
-bool IsTerminal(int fd) { return ::isatty(fd) == 1; }
+bool IsTerminal(int fd) {
+    return ::isatty(fd) == 1;
+}
 
 std::string TerminalText(const std::string& text) {
     std::string out;
@@ -111,11 +118,15 @@ Answer TerminalDialogs::messageBox(const std::string& text, const std::string& t
         case 'J':
         case 'j':
         case 'Y':
-        case 'y': return Answer::Yes;
+        case 'y':
+            return Answer::Yes;
         case 'N':
-        case 'n': return Answer::No;
-        case '\0': return defaultAnswer;
-        default: break;
+        case 'n':
+            return Answer::No;
+        case '\0':
+            return defaultAnswer;
+        default:
+            break;
         }
         console_.prompt("Bitte J (Ja) oder N (Nein) eingeben: ");
     }

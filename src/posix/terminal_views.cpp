@@ -60,12 +60,17 @@ class SpawnAttributes {
 
 long ShellErrorOf(int error) {
     switch (error) {
-    case ENOENT: return 2;
-    case ENOTDIR: return 3;
+    case ENOENT:
+        return 2;
+    case ENOTDIR:
+        return 3;
     case EACCES:
-    case EPERM: return 5;
-    case ENOEXEC: return 11;
-    default: return 8;
+    case EPERM:
+        return 5;
+    case ENOEXEC:
+        return 11;
+    default:
+        return 8;
     }
 }
 
@@ -78,13 +83,17 @@ void TextSurface::Cls() {
     currentY_ = 0;
 }
 
-void TextSurface::LineFilledBox(float, float, float x2, float, unsigned long) { barWidth_ = x2; }
+void TextSurface::LineFilledBox(float, float, float x2, float, unsigned long) {
+    barWidth_ = x2;
+}
 
 float TextSurface::TextWidth(const std::string& text) const {
     return kCharWidth * static_cast<float>(text::Len(text));
 }
 
-float TextSurface::TextHeight(const std::string&) const { return kTextHeight; }
+float TextSurface::TextHeight(const std::string&) const {
+    return kTextHeight;
+}
 
 void TextSurface::Print(const std::string& text) {
     text_ = text;
@@ -96,8 +105,7 @@ void TextSurface::Print(const std::string& text) {
 
 std::string BarLine(const TextSurface& surface) {
     const float share = surface.barWidth() / surface.ScaleWidth();
-    const int cells =
-        std::clamp(static_cast<int>(std::lround(share * kBarCells)), 0, kBarCells);
+    const int cells = std::clamp(static_cast<int>(std::lround(share * kBarCells)), 0, kBarCells);
     std::string line = "  [" + std::string(static_cast<std::size_t>(cells), '#') +
                        std::string(static_cast<std::size_t>(kBarCells - cells), '.') + "]";
     const std::string& text = surface.text();
@@ -130,9 +138,13 @@ void TerminalStartView::unload() {
     visible_ = false;
 }
 
-SizeTwips TerminalStartView::screenSize() const { return kScreen; }
+SizeTwips TerminalStartView::screenSize() const {
+    return kScreen;
+}
 
-SizeTwips TerminalStartView::windowSize() const { return kWindow; }
+SizeTwips TerminalStartView::windowSize() const {
+    return kWindow;
+}
 
 void TerminalStartView::move(float, float) {}
 
@@ -160,20 +172,32 @@ void TerminalStartView::setVisible(Control control, bool visible) {
             visible_ = false;
         }
         break;
-    case Control::Frame1: frameVisible_ = visible; break;
-    case Control::Label1: labelVisible_ = visible; break;
+    case Control::Frame1:
+        frameVisible_ = visible;
+        break;
+    case Control::Label1:
+        labelVisible_ = visible;
+        break;
     case Control::PicProgress:
-    case Control::TxtStatus: break;
+    case Control::TxtStatus:
+        break;
     }
 }
 
 void TerminalStartView::setCaption(Control control, const std::string& caption) {
     switch (control) {
-    case Control::Window: setTitle(caption); break;
-    case Control::Frame1: frameCaption_ = caption; break;
-    case Control::Label1: labelCaption_ = caption; break;
+    case Control::Window:
+        setTitle(caption);
+        break;
+    case Control::Frame1:
+        frameCaption_ = caption;
+        break;
+    case Control::Label1:
+        labelCaption_ = caption;
+        break;
     case Control::PicProgress:
-    case Control::TxtStatus: break;
+    case Control::TxtStatus:
+        break;
     }
 }
 
@@ -196,7 +220,8 @@ void TerminalStartView::refresh(Control control) {
     case Control::PicProgress:
         if (frameVisible_) drawBar();
         break;
-    case Control::TxtStatus: break;
+    case Control::TxtStatus:
+        break;
     }
 }
 
@@ -256,8 +281,8 @@ StartResult StartDetached(const std::string& nativeFile) {
     std::string program = nativeFile;
     char* const arguments[] = {program.data(), nullptr};
     pid_t pid = -1;
-    error = ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), arguments,
-                          environ);
+    error =
+        ::posix_spawn(&pid, program.c_str(), actions.get(), attributes.get(), arguments, environ);
     if (error != 0) return {-1, error};
     return {pid, 0};
 }

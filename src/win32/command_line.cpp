@@ -4,7 +4,9 @@ namespace orv::win32 {
 namespace {
 
 // Blanks, tabs and control characters all separate the program name from its arguments.
-bool IsSeparator(char16_t c) { return c <= u' '; }
+bool IsSeparator(char16_t c) {
+    return c <= u' ';
+}
 
 } // namespace
 
@@ -14,9 +16,11 @@ std::u16string_view ArgumentsOf(std::u16string_view commandLine) {
         const std::size_t closing = commandLine.find(u'"', 1);
         pos = closing == std::u16string_view::npos ? commandLine.size() : closing + 1;
     } else {
-        while (pos < commandLine.size() && !IsSeparator(commandLine[pos])) ++pos;
+        while (pos < commandLine.size() && !IsSeparator(commandLine[pos]))
+            ++pos;
     }
-    while (pos < commandLine.size() && IsSeparator(commandLine[pos])) ++pos;
+    while (pos < commandLine.size() && IsSeparator(commandLine[pos]))
+        ++pos;
     return commandLine.substr(pos);
 }
 

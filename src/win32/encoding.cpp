@@ -124,8 +124,8 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     out.reserve(bytes.size() * 2);
     for (const char c : bytes) {
         const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(out, byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80]
-                                                     : char32_t{byte});
+        AppendUtf8(out,
+                   byte >= 0x80 && byte <= 0x9F ? kWindows1252High[byte - 0x80] : char32_t{byte});
     }
     return out;
 }

@@ -6,17 +6,22 @@ namespace orv::win32 {
 
 int ErrorNumberFor(unsigned long win32Code) {
     switch (win32Code) {
-    case code::kFileNotFound: return err::kFileNotFound;
+    case code::kFileNotFound:
+        return err::kFileNotFound;
     case code::kPathNotFound:
     case code::kInvalidDrive:
-    case code::kBadNetPath: return err::kPathNotFound;
+    case code::kBadNetPath:
+        return err::kPathNotFound;
     case code::kAccessDenied:
     case code::kSharingViolation:
     case code::kLockViolation:
-    case code::kWriteProtect: return err::kPermissionDenied;
+    case code::kWriteProtect:
+        return err::kPermissionDenied;
     case code::kDiskFull:
-    case code::kHandleDiskFull: return err::kDiskFull;
-    default: return err::kPathFileAccess;
+    case code::kHandleDiskFull:
+        return err::kDiskFull;
+    default:
+        return err::kPathFileAccess;
     }
 }
 

@@ -20,10 +20,8 @@ COLORREF ColorOf(unsigned long color) {
 class GdiSurface::Canvas {
   public:
     Canvas(HDC compatibleWith, HFONT font, SIZE size)
-        : dc_(compatibleWith),
-          bitmap_(CreateCompatibleBitmap(compatibleWith, size.cx, size.cy)),
-          bitmapSelection_(dc_.get(), bitmap_.get()), fontSelection_(dc_.get(), font),
-          size_(size) {
+        : dc_(compatibleWith), bitmap_(CreateCompatibleBitmap(compatibleWith, size.cx, size.cy)),
+          bitmapSelection_(dc_.get(), bitmap_.get()), fontSelection_(dc_.get(), font), size_(size) {
         if (dc_.get() == nullptr || bitmap_.get() == nullptr) {
             throw RuntimeError(err::kDeviceIo);
         }
@@ -85,14 +83,16 @@ void GdiSurface::detach() {
     window_ = nullptr;
 }
 
-void GdiSurface::paint(HDC target) const {
-    if (canvas_) {
-        const SIZE size = canvas_->size();
-        BitBlt(target, 0, 0, size.cx, size.cy, canvas_->dc(), 0, 0, SRCCOPY);
-    }
+bool GdiSurface::paint(HDC target) const {
+    if (!canvas_) return false;
+    const SIZE size = canvas_->size();
+    BitBlt(target, 0, 0, size.cx, size.cy, canvas_->dc(), 0, 0, SRCCOPY);
+    return true;
 }
 
-int GdiSurface::pixels(float twips) const { return TwipsToPixels(twips, dpi_); }
+int GdiSurface::pixels(float twips) const {
+    return TwipsToPixels(twips, dpi_);
+}
 
 void GdiSurface::Cls() {
     currentX_ = 0;
@@ -114,8 +114,8 @@ float GdiSurface::ScaleHeight() const {
 void GdiSurface::LineFilledBox(float x1, float y1, float x2, float y2, unsigned long color) {
     if (!canvas_) return;
     // Both corners belong to the box.
-    const RECT box{pixels(std::min(x1, x2)), pixels(std::min(y1, y2)),
-                   pixels(std::max(x1, x2)) + 1, pixels(std::max(y1, y2)) + 1};
+    const RECT box{pixels(std::min(x1, x2)), pixels(std::min(y1, y2)), pixels(std::max(x1, x2)) + 1,
+                   pixels(std::max(y1, y2)) + 1};
     const Brush brush{CreateSolidBrush(ColorOf(color))};
     FillRect(canvas_->dc(), &box, brush.get());
 }

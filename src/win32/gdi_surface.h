@@ -23,8 +23,8 @@ class GdiSurface final : public DrawingSurface {
     // Keeps the picture, scaled to the window's new client area, font and DPI.
     void rescale(HFONT font, int dpi);
     void detach();
-    // Copies the picture to the window's device context.
-    void paint(HDC target) const;
+    // Copies the picture to the window's device context; false when there is none.
+    bool paint(HDC target) const;
 
     bool AutoRedraw() const override { return autoRedraw_; }
     void SetAutoRedraw(bool on) override { autoRedraw_ = on; }

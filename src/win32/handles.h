@@ -158,7 +158,7 @@ class Selection {
 // A registered window class.
 class WindowClass {
   public:
-    WindowClass(const WNDCLASSEXW& description)
+    explicit WindowClass(const WNDCLASSEXW& description)
         : instance_(description.hInstance), atom_(RegisterClassExW(&description)) {}
     ~WindowClass() {
         if (atom_ != 0) UnregisterClassW(MAKEINTATOM(atom_), instance_);

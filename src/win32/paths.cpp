@@ -3,9 +3,13 @@
 namespace orv::win32 {
 namespace {
 
-bool IsSeparator(char16_t c) { return c == u'\\' || c == u'/'; }
+bool IsSeparator(char16_t c) {
+    return c == u'\\' || c == u'/';
+}
 
-bool IsDriveLetter(char16_t c) { return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z'); }
+bool IsDriveLetter(char16_t c) {
+    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
+}
 
 } // namespace
 
@@ -24,9 +28,9 @@ std::u16string WithLongPathPrefix(std::u16string_view fullPath) {
 
     const bool twoSeparators =
         fullPath.size() >= 2 && IsSeparator(fullPath[0]) && IsSeparator(fullPath[1]);
-    const bool deviceForm =
-        twoSeparators && fullPath.size() >= 4 && (fullPath[2] == u'?' || fullPath[2] == u'.') &&
-        IsSeparator(fullPath[3]);
+    const bool deviceForm = twoSeparators && fullPath.size() >= 4 &&
+                            (fullPath[2] == u'?' || fullPath[2] == u'.') &&
+                            IsSeparator(fullPath[3]);
     if (twoSeparators && !deviceForm) return u"\\\\?\\UNC\\" + std::u16string(fullPath.substr(2));
     return std::u16string(fullPath);
 }

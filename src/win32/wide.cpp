@@ -47,8 +47,12 @@ std::wstring ApiPath(std::string_view path) {
     return std::wstring(longForm.begin(), longForm.end());
 }
 
-void RaiseWin32Error(DWORD code) { throw RuntimeError(ErrorNumberFor(code)); }
+void RaiseWin32Error(DWORD code) {
+    throw RuntimeError(ErrorNumberFor(code));
+}
 
-void RaiseLastError() { RaiseWin32Error(GetLastError()); }
+void RaiseLastError() {
+    RaiseWin32Error(GetLastError());
+}
 
 } // namespace orv::win32

@@ -54,6 +54,73 @@ class Win32OutputFile final : public OutputFile {
     FileHandle file_;
 };
 
+// Reads and writes at explicit offsets, so the file position is never relied on.
+class Win32RandomAccessFile final : public RandomAccessFile {
+  public:
+    explicit Win32RandomAccessFile(FileHandle file) : file_(std::move(file)) {}
+
+    std::uint64_t size() override {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(open(), &size)) RaiseLastError();
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        while (size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            OVERLAPPED at = At(offset);
+            DWORD read = 0;
+            if (!ReadFile(open(), data, chunk, &read, &at)) {
+                if (GetLastError() == ERROR_HANDLE_EOF) throw RuntimeError(err::kPastEndOfFile);
+                RaiseLastError();
+            }
+            if (read == 0) throw RuntimeError(err::kPastEndOfFile);
+            data += read;
+            size -= read;
+            offset += read;
+        }
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        while (size > 0) {
+            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+            OVERLAPPED at = At(offset);
+            DWORD written = 0;
+            if (!WriteFile(open(), data, chunk, &written, &at)) RaiseLastError();
+            if (written == 0) throw RuntimeError(err::kDiskFull);
+            data += written;
+            size -= written;
+            offset += written;
+        }
+    }
+
+    void truncate(std::uint64_t size) override {
+        LARGE_INTEGER end{};
+        end.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
+        if (!SetEndOfFile(open())) RaiseLastError();
+    }
+
+    void close() override {
+        if (!file_.close()) RaiseLastError();
+    }
+
+  private:
+    static OVERLAPPED At(std::uint64_t offset) {
+        OVERLAPPED at{};
+        at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
+        at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+        return at;
+    }
+
+    HANDLE open() const {
+        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+        return file_.get();
+    }
+
+    FileHandle file_;
+};
+
 } // namespace
 
 void Win32FileSystem::probeOpen(const std::string& path) {
@@ -81,9 +148,9 @@ FileTime Win32FileSystem::modificationTime(const std::string& path) {
     if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) {
         RaiseLastError();
     }
-    return static_cast<FileTime>((static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime)
-                                  << 32) |
-                                 data.ftLastWriteTime.dwLowDateTime);
+    return static_cast<FileTime>(
+        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+        data.ftLastWriteTime.dwLowDateTime);
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
@@ -99,9 +166,8 @@ std::string Win32FileSystem::readFirstLine(const std::string& path) {
         if (read == 0) break;
         readAnything = true;
         const auto end = chunk.begin() + read;
-        const auto lineEnd = std::find_if(chunk.begin(), end, [](char c) {
-            return c == '\r' || c == '\n';
-        });
+        const auto lineEnd =
+            std::find_if(chunk.begin(), end, [](char c) { return c == '\r' || c == '\n'; });
         line.append(chunk.begin(), lineEnd);
         if (lineEnd != end) break;
     }
@@ -139,6 +205,13 @@ std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path)
     return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
+std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::string& path) {
+    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    return std::make_unique<Win32RandomAccessFile>(std::move(file));
+}
+
 void Win32FileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
     const FileHandle file{CreateFileW(ApiPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
@@ -149,6 +222,8 @@ void Win32FileSystem::setModificationTime(const std::string& path, std::int64_t 
     if (!SetFileTime(file.get(), nullptr, nullptr, &time)) RaiseLastError();
 }
 
-std::string Win32FileSystem::nativePath(const std::string& path) { return Utf8(ApiPath(path)); }
+std::string Win32FileSystem::nativePath(const std::string& path) {
+    return Utf8(ApiPath(path));
+}
 
 } // namespace orv::win32

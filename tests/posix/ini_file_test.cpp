@@ -19,8 +19,7 @@ struct IniCase {
 
 const IniCase kIniCases[] = {
     {"plain", "[ORVEN]\r\nPfad1=C:\\DATEN\r\n", "ORVEN", "Pfad1", "C:\\DATEN"},
-    {"line feeds only", "[ORVEN]\nPfad1=/daten\nPfad2=/daten/vw\n", "ORVEN", "Pfad2",
-     "/daten/vw"},
+    {"line feeds only", "[ORVEN]\nPfad1=/daten\nPfad2=/daten/vw\n", "ORVEN", "Pfad2", "/daten/vw"},
     {"no line end at the end", "[ORVEN]\nPfad3=x", "ORVEN", "Pfad3", "x"},
     {"section and key without case", "[orven]\nPFAD1=d\n", "ORVEN", "pfad1", "d"},
     {"umlauts without case", "[Größen]\nÄnderung=ja\n", "GRÖSSEN", "änderung", "-"},
@@ -49,8 +48,7 @@ const IniCase kIniCases[] = {
     {"empty text", "", "ORVEN", "Pfad1", "-"},
     {"empty key", "[ORVEN]\n=leer\n", "ORVEN", "", "-"},
     {"byte order mark", "\xEF\xBB\xBF[ORVEN]\nPfad1=x\n", "ORVEN", "Pfad1", "x"},
-    {"Windows-1252 text", "[ORVEN]\nPfad1=C:\\M\xFCller \x80\n", "ORVEN", "Pfad1",
-     "C:\\Müller €"},
+    {"Windows-1252 text", "[ORVEN]\nPfad1=C:\\M\xFCller \x80\n", "ORVEN", "Pfad1", "C:\\Müller €"},
     {"NUL in the value", std::string("[ORVEN]\nPfad1=a\0b\n", 18), "ORVEN", "Pfad1",
      std::string("a\0b", 3)},
     {"binary noise", std::string("\xFF\xFE\0[\0]\r\r\n=\n[ORVEN]\n\x01\x02=\x03\n", 24), "ORVEN",

@@ -249,6 +249,28 @@ TEST_F(InstallationTree, CreatesWritesAndReplacesFiles) {
     EXPECT_FALSE(files.fileExists("\\orven32\\orv\\hilfe\\orven.chm"));
 }
 
+TEST_F(InstallationTree, NewProgramsAreExecutable) {
+    const ::mode_t mask = ::umask(022);
+    files.createFile("\\orven32\\orv\\neu.EXE")->close();
+    files.createFile("\\orven32\\orv\\neu.exe.txt")->close();
+    files.createFile("\\orven32\\orv\\exe")->close();
+    ::umask(mask);
+    struct stat st {};
+    ASSERT_EQ(::stat(box.path("ORVEN32/orv/neu.EXE").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0755u);
+    ASSERT_EQ(::stat(box.path("ORVEN32/orv/neu.exe.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+    ASSERT_EQ(::stat(box.path("ORVEN32/orv/exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0644u);
+
+    // A file put in place under a program's name, as extraction does with its temporaries.
+    box.writeFile("ORVEN32/orv/neu.tmp", "#!/bin/sh\n");
+    ASSERT_EQ(::chmod(box.path("ORVEN32/orv/neu.tmp").c_str(), 0640), 0);
+    files.replaceFile("\\orven32\\orv\\neu.tmp", "\\orven32\\orv\\orven32.exe");
+    ASSERT_EQ(::stat(box.path("ORVEN32/orv/orven32.exe").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0750u);
+}
+
 TEST_F(InstallationTree, ExistenceOfFilesAndDirectories) {
     struct Case {
         const char* path;

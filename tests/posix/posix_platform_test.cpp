@@ -71,8 +71,9 @@ TEST(SettingsOfProcess, TakesArgumentsAndEnvironment) {
 class Platform : public ::testing::Test {
   protected:
     PosixPlatform make(const std::string& windowsDirectory) {
-        return PosixPlatform({"/opt/ORVEN32/UPDATE", "01.02.2024 3.0", box.root(), windowsDirectory},
-                             in, false, out, false);
+        return PosixPlatform(
+            {"/opt/ORVEN32/UPDATE", "01.02.2024 3.0", box.root(), windowsDirectory}, in, false, out,
+            false);
     }
 
     testing::Sandbox box;

@@ -34,8 +34,8 @@ TEST(TextSurface, ShowsTheBarThatTheChannelDraws) {
     const Case cases[] = {
         {"0", Bar(0), 0},
         {"-3", Bar(0), 0},
-        {"1", Bar(0) + "   1 %", 0x000000},        // bar 41 of 4116, the text black
-        {"50", Bar(20) + "  50 %", 0xFFFFFF},       // the bar reaches the text: white
+        {"1", Bar(0) + "   1 %", 0x000000},   // bar 41 of 4116, the text black
+        {"50", Bar(20) + "  50 %", 0xFFFFFF}, // the bar reaches the text: white
         {"100", Bar(40) + " 100 %", 0xFFFFFF},
         {"150", Bar(40) + " 100 %", 0xFFFFFF},
         {"12.5", Bar(5) + "  12 %", 0x000000},
@@ -189,11 +189,16 @@ TEST(Launcher, ReportsFailuresAsShellCodes) {
         long result;
     };
     const Case cases[] = {
-        {"\\orv\\fehlt.exe", 2},  {"\\fehlt\\orven32.exe", 2}, {"\\orv\\text.exe\\x", 3},
-        {"\\orv\\text.exe", 5},   {"\\ORV", 5},               {"\\orv\\kaputt.exe", 11},
+        {"\\orv\\fehlt.exe", 2},
+        {"\\fehlt\\orven32.exe", 2},
+        {"\\orv\\text.exe\\x", 3},
+        {"\\orv\\text.exe", 5},
+        {"\\ORV", 5},
+        {"\\orv\\kaputt.exe", 11},
     };
     launcher.load();
-    for (const Case& c : cases) EXPECT_EQ(launcher.shellOpen(c.file), c.result) << c.file;
+    for (const Case& c : cases)
+        EXPECT_EQ(launcher.shellOpen(c.file), c.result) << c.file;
     launcher.unload();
 }
 

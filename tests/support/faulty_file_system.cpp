@@ -1,5 +1,7 @@
 #include "support/faulty_file_system.h"
 
+#include <utility>
+
 #include "platform/runtime_error.h"
 
 namespace orv::testing {
@@ -23,12 +25,39 @@ class FaultyOutputFile : public OutputFile {
     std::unique_ptr<OutputFile> real_;
 };
 
+// Opening counts as a file creation, each write and each cut as a write.
+class FaultyRandomAccessFile : public RandomAccessFile {
+  public:
+    FaultyRandomAccessFile(FaultyFileSystem& owner, std::unique_ptr<RandomAccessFile> real)
+        : owner_(owner), real_(std::move(real)) {}
+    std::uint64_t size() override { return real_->size(); }
+    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        real_->readAt(offset, data, size);
+    }
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        owner_.tick(FileOp::Write);
+        real_->writeAt(offset, data, size);
+    }
+    void truncate(std::uint64_t size) override {
+        owner_.tick(FileOp::Write);
+        real_->truncate(size);
+    }
+    void close() override {
+        owner_.tick(FileOp::Close);
+        real_->close();
+    }
+
+  private:
+    FaultyFileSystem& owner_;
+    std::unique_ptr<RandomAccessFile> real_;
+};
+
 } // namespace
 
 const char* FileOpName(FileOp op) {
     constexpr std::array<const char*, kFileOpCount> kNames{
-        "probe",  "copy",   "delete",    "time",        "first line", "replace",
-        "exists", "mkdir",  "create",    "write",       "close",      "set time"};
+        "probe",  "copy",  "delete", "time",  "first line", "replace",
+        "exists", "mkdir", "create", "write", "close",      "set time"};
     return kNames[static_cast<std::size_t>(op)];
 }
 
@@ -40,19 +69,29 @@ void FaultyFileSystem::failFrom(FileOp op, std::size_t k, int errorNumber) {
     fault_ = Fault{op, k, errorNumber, true};
 }
 
+void FaultyFileSystem::atOperation(std::size_t k, std::function<void()> action) {
+    actionAt_ = k;
+    action_ = std::move(action);
+}
+
 void FaultyFileSystem::skewTime(const std::string& path, FileTime delta) {
     skews_[real_.nativePath(path)] = delta;
 }
 
-void FaultyFileSystem::hold(const std::string& path) { held_.insert(real_.nativePath(path)); }
+void FaultyFileSystem::hold(const std::string& path) {
+    held_.insert(real_.nativePath(path));
+}
 
-void FaultyFileSystem::release(const std::string& path) { held_.erase(real_.nativePath(path)); }
+void FaultyFileSystem::release(const std::string& path) {
+    held_.erase(real_.nativePath(path));
+}
 
 bool FaultyFileSystem::held(const std::string& path) {
     return held_.count(real_.nativePath(path)) > 0;
 }
 
 void FaultyFileSystem::tick(FileOp op) {
+    if (++total_ == actionAt_ && action_) action_();
     const std::size_t n = ++counts_[static_cast<std::size_t>(op)];
     if (fault_ && fault_->op == op && (fault_->k == n || (fault_->persistent && n > fault_->k))) {
         raised_ = true;
@@ -117,11 +156,19 @@ std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path
     return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
 }
 
+std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::string& path) {
+    tick(FileOp::CreateFile);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    return std::make_unique<FaultyRandomAccessFile>(*this, real_.openForUpdate(path));
+}
+
 void FaultyFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
     tick(FileOp::SetTime);
     real_.setModificationTime(path, unixSeconds);
 }
 
-std::string FaultyFileSystem::nativePath(const std::string& path) { return real_.nativePath(path); }
+std::string FaultyFileSystem::nativePath(const std::string& path) {
+    return real_.nativePath(path);
+}
 
 } // namespace orv::testing

@@ -4,9 +4,10 @@
 
 #include <array>
 #include <cstddef>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
-#include <map>
 #include <set>
 #include <string>
 
@@ -46,7 +47,13 @@ class FaultyFileSystem : public FileSystem {
     void hold(const std::string& path);
     void release(const std::string& path);
 
+    // Runs the action just before the k-th operation overall (counted from 1, all kinds
+    // together) is carried out; a crash test kills the process there.
+    void atOperation(std::size_t k, std::function<void()> action);
+
     std::size_t count(FileOp op) const { return counts_[static_cast<std::size_t>(op)]; }
+    // All operations of every kind so far.
+    std::size_t total() const { return total_; }
     // True once the planned fault has been raised.
     bool faultRaised() const { return raised_; }
 
@@ -60,6 +67,7 @@ class FaultyFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
     std::string nativePath(const std::string& path) override;
 
@@ -78,9 +86,12 @@ class FaultyFileSystem : public FileSystem {
 
     FileSystem& real_;
     std::array<std::size_t, kFileOpCount> counts_{};
+    std::size_t total_ = 0;
+    std::size_t actionAt_ = 0;
+    std::function<void()> action_;
     std::optional<Fault> fault_;
     bool raised_ = false;
-    std::set<std::string> held_; // native paths
+    std::set<std::string> held_;            // native paths
     std::map<std::string, FileTime> skews_; // native paths
 };
 

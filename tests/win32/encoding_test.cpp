@@ -43,8 +43,9 @@ const MalformedCase kMalformedCases[] = {
     {"encoded surrogate", "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},
     {"beyond U+10FFFF", "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
     {"code page 1252 umlaut", "Gr\xFC\xDF", u"Gr\xFFFD\xFFFD"},
-    {"invalid byte", "a\xFF"
-                     "b",
+    {"invalid byte",
+     "a\xFF"
+     "b",
      u"a\xFFFD"
      u"b"},
 };
@@ -76,8 +77,9 @@ struct LineCase {
 
 const LineCase kLineCases[] = {
     {"plain ASCII version line", "15.03.2019 3.1", "15.03.2019 3.1"},
-    {"ANSI umlauts", "15.03.2019 Gr\xFC\xDF"
-                     "e",
+    {"ANSI umlauts",
+     "15.03.2019 Gr\xFC\xDF"
+     "e",
      "15.03.2019 Grüße"},
     {"ANSI euro sign and quotes", "\x80 \x84x\x93", "€ „x“"},
     {"unassigned ANSI byte", "a\x81", "a\xC2\x81"},

@@ -73,15 +73,19 @@ TEST_P(CorpusArchive, UnpacksFaithfullyOrIsRefused) {
         }
     }
     auto outsideAfter = testing::Snapshot(box.root());
-    std::erase_if(outsideAfter, [](const auto& node) { return node.first.rfind("target/", 0) == 0; });
+    std::erase_if(outsideAfter,
+                  [](const auto& node) { return node.first.rfind("target/", 0) == 0; });
     EXPECT_EQ(outsideAfter, outsideBefore);
 }
 
 INSTANTIATE_TEST_SUITE_P(Files, CorpusArchive, ::testing::ValuesIn(CorpusArchives()),
-                         [](const auto& info) {
-                             std::string name = fs::relative(info.param, ORV_CORPUS_DIR).string();
-                             for (char& c : name) c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-                             return name + "_" + std::to_string(info.index);
+                         [](const auto& testInfo) {
+                             std::string name =
+                                 fs::relative(testInfo.param, ORV_CORPUS_DIR).string();
+                             for (char& c : name) {
+                                 c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+                             }
+                             return name + "_" + std::to_string(testInfo.index);
                          });
 GTEST_ALLOW_UNINSTANTIATED_PARAMETERIZED_TEST(CorpusArchive);
 

@@ -34,7 +34,9 @@ class Removal : public ::testing::Test {
 
     std::vector<std::string> namesByLibzip() const {
         std::vector<std::string> names;
-        for (const auto& entry : testing::ReadWithLibzip(archive())) names.push_back(entry.name);
+        for (const auto& entry : testing::ReadWithLibzip(archive())) {
+            names.push_back(entry.name);
+        }
         return names;
     }
 
@@ -97,14 +99,17 @@ TEST_P(RemovalMasks, LeaveAValidArchiveWithTheRestIntact) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Masks, RemovalMasks, ::testing::ValuesIn(kRemovals),
-                         [](const auto& info) { return "mask" + std::to_string(info.index); });
+                         [](const auto& testInfo) {
+                             return "mask" + std::to_string(testInfo.index);
+                         });
 
 TEST_F(Removal, RemovingTheLastEntryKeepsAnEmptyArchive) {
     for (const char* name : {"single.zip", "remove.zip"}) {
         useArchive(name);
         zipkit_.ZipDeleteFile(kArchive, "*.*", nullptr);
         ASSERT_TRUE(std::filesystem::exists(archive())) << name;
-        EXPECT_EQ(testing::ReadFile(archive()), std::string("PK\x05\x06", 4) + std::string(18, '\0'));
+        EXPECT_EQ(testing::ReadFile(archive()),
+                  std::string("PK\x05\x06", 4) + std::string(18, '\0'));
         expectReadableWith({});
     }
 }
@@ -140,8 +145,10 @@ struct BrokenCase {
 
 TEST_F(Removal, ArchivesThatCannotBeReadAreLeftAsTheyAre) {
     const BrokenCase cases[] = {
-        {"truncated.zip", err::kZipNotAnArchive}, {"zero_length.zip", err::kZipNotAnArchive},
-        {"text.zip", err::kZipNotAnArchive},      {"folder.zip", err::kZipNotAnArchive},
+        {"truncated.zip", err::kZipNotAnArchive},
+        {"zero_length.zip", err::kZipNotAnArchive},
+        {"text.zip", err::kZipNotAnArchive},
+        {"folder.zip", err::kZipNotAnArchive},
         {nullptr, err::kFileNotFound},
     };
     for (const BrokenCase& c : cases) {

@@ -60,7 +60,9 @@ const NameCase kNames[] = {
     {"a?b", false},
     {"a*b", false},
     // Control characters and bytes that are not UTF-8.
-    {"a\x01" "b", false},
+    {"a\x01"
+     "b",
+     false},
     {"a\tb", false},
     {"a\x7F", false},
     {"\xFF.txt", false},
@@ -103,8 +105,14 @@ const RewriteCase kRewrites[] = {
     {"dir\\sub\\", true, "dir\\sub", "dir\\sub\\"},
     {"ORV/system/x.ocx", false, "ORV\\system\\x.ocx", "ORV/system/x.ocx"},
     {"Größe/a", false, "Größe\\a", "Größe/a"},
-    {"a\x01" "b\r\n", false, "a\x01" "b\r\n", "a?b??"},
+    {"a\x01"
+     "b\r\n",
+     false,
+     "a\x01"
+     "b\r\n",
+     "a?b??"},
     {"\xFF\xC3x", false, "\xFF\xC3x", "??x"},
+    {"", false, "", "(leer)"},
 };
 
 TEST(EntryPaths, BecomeWindowsPathsAndPrintableNames) {

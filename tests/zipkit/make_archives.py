@@ -183,8 +183,7 @@ def hostile():
     write_zip("umlaut_case_duplicate.zip", [good, ("Grüße.txt", b"1\n"), ("GRÜSSE.txt", b"2\n"),
                                             ("grÜße.TXT", b"3\n")])
     write_zip("file_and_folder.zip", [good, ("a", b"file\n"), ("a/b.txt", b"below\n")])
-    write_zip("unsupported.zip", [good, (entry("packed.bin", zipfile.ZIP_BZIP2), b"b" * 1000)],
-              zipfile.ZIP_BZIP2)
+    write_zip("unsupported.zip", [good, (entry("packed.bin", zipfile.ZIP_BZIP2), b"b" * 1000)])
 
     # Marked as encrypted in both headers (general purpose flag, bit 0).
     write_zip("encrypted.zip", [good, ("secret.txt", b"geheim\n")], zipfile.ZIP_STORED)

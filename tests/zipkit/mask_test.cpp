@@ -96,7 +96,9 @@ struct HardCase {
 // Patterns that take a backtracking matcher exponential time.
 TEST(MaskEffort, ManyStarsOnLongNamesFinishQuickly) {
     std::string stars;
-    for (int i = 0; i < 40; ++i) stars += "*a";
+    for (int i = 0; i < 40; ++i) {
+        stars += "*a";
+    }
     const HardCase cases[] = {
         {stars + "*b", std::string(20000, 'a'), false},
         {stars + "*b", std::string(20000, 'a') + "b", true},
@@ -104,7 +106,9 @@ TEST(MaskEffort, ManyStarsOnLongNamesFinishQuickly) {
         {"*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*a*c", std::string(5000, 'a') + "b", false},
     };
     const auto begin = std::chrono::steady_clock::now();
-    for (const HardCase& c : cases) EXPECT_EQ(MaskMatches(c.mask, c.path), c.matches);
+    for (const HardCase& c : cases) {
+        EXPECT_EQ(MaskMatches(c.mask, c.path), c.matches);
+    }
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
 }
 
@@ -115,12 +119,9 @@ struct SameFileCase {
 };
 
 const SameFileCase kSameFile[] = {
-    {"Readme.txt", "README.TXT", true},
-    {"dir/a", "DIR\\A", true},
-    {"Grüße.txt", "GRÜßE.TXT", true},
-    {"Grüße.txt", "GRÜSSE.TXT", false},
-    {"a.txt", "a.txt ", false},
-    {"\xFF", "\xDF", false},
+    {"Readme.txt", "README.TXT", true}, {"dir/a", "DIR\\A", true},
+    {"Grüße.txt", "GRÜßE.TXT", true},   {"Grüße.txt", "GRÜSSE.TXT", false},
+    {"a.txt", "a.txt ", false},         {"\xFF", "\xDF", false},
 };
 
 TEST(FoldedPath, TellsWhichPathsNameTheSameFile) {

@@ -58,7 +58,9 @@ TEST(FolderLevels, StartBelowTheRoot) {
         {"\\a\\\\b\\", {"\\a", "\\a\\\\b"}},
         {"rel\\a", {"rel", "rel\\a"}},
     };
-    for (const LevelCase& c : cases) EXPECT_EQ(FolderLevels(c.folder), c.levels) << c.folder;
+    for (const LevelCase& c : cases) {
+        EXPECT_EQ(FolderLevels(c.folder), c.levels) << c.folder;
+    }
 }
 
 } // namespace

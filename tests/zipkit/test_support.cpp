@@ -23,8 +23,8 @@ namespace {
 
 std::string TemporaryFolder(const char* prefix) {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" +
-                          prefix + "-XXXXXX";
+    std::string pattern =
+        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
     if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
     return pattern;
 }
@@ -32,7 +32,9 @@ std::string TemporaryFolder(const char* prefix) {
 // Quotes a word for the shell.
 std::string Quoted(const std::string& word) {
     std::string quoted = "'";
-    for (const char c : word) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    for (const char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
     return quoted + "'";
 }
 
@@ -127,14 +129,18 @@ TreeSnapshot Snapshot(const std::string& root) {
     for (const auto& item : fs::recursive_directory_iterator(root)) {
         const std::string relative = fs::relative(item.path(), root).generic_string();
         const std::string contents = item.is_directory() ? "<dir>" : ReadFile(item.path());
-        snapshot[relative] = {contents, ModificationSeconds(item.path())};
+        // A folder's own time changes with every file made and removed in it; what matters
+        // is what it holds.
+        snapshot[relative] = {contents, item.is_directory() ? 0 : ModificationSeconds(item.path())};
     }
     return snapshot;
 }
 
 std::map<std::string, std::string> Contents(const std::string& root) {
     std::map<std::string, std::string> contents;
-    for (const auto& [path, state] : Snapshot(root)) contents[path] = state.contents;
+    for (const auto& [path, state] : Snapshot(root)) {
+        contents[path] = state.contents;
+    }
     return contents;
 }
 
@@ -186,14 +192,13 @@ std::vector<LibzipEntry> ReadWithLibzip(const std::string& nativePath) {
 }
 
 std::optional<std::vector<std::string>> ReadWithPython(const std::string& nativePath) {
-    const ToolResult result =
-        Run("python3 -c " +
-            Quoted("import sys, zipfile\n"
-                   "with zipfile.ZipFile(sys.argv[1]) as z:\n"
-                   "    bad = z.testzip()\n"
-                   "    if bad: sys.exit('bad entry ' + bad)\n"
-                   "    print('\\n'.join(z.namelist()))\n") +
-            " " + Quoted(nativePath));
+    const ToolResult result = Run("python3 -c " +
+                                  Quoted("import sys, zipfile\n"
+                                         "with zipfile.ZipFile(sys.argv[1]) as z:\n"
+                                         "    bad = z.testzip()\n"
+                                         "    if bad: sys.exit('bad entry ' + bad)\n"
+                                         "    print('\\n'.join(z.namelist()))\n") +
+                                  " " + Quoted(nativePath));
     if (result.exitCode != 0) {
         ADD_FAILURE() << "zipfile cannot read " << nativePath << ":\n" << result.output;
         return std::nullopt;

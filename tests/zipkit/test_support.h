@@ -40,7 +40,8 @@ void CopyFile(const std::string& from, const std::string& to);
 std::int64_t ModificationSeconds(const std::string& path);
 void SetModificationSeconds(const std::string& path, std::int64_t seconds);
 
-// Everything below a folder: relative path -> contents ("<dir>" for a folder) and mtime.
+// Everything below a folder: relative path -> contents ("<dir>" for a folder) and mtime
+// (of files only).
 struct NodeState {
     std::string contents;
     std::int64_t modified = 0;
@@ -112,9 +113,7 @@ class FailingFileSystem : public FileSystem {
     }
     void replaceFile(const std::string& from, const std::string& to) override;
     bool fileExists(const std::string& path) override { return real_.fileExists(path); }
-    bool directoryExists(const std::string& path) override {
-        return real_.directoryExists(path);
-    }
+    bool directoryExists(const std::string& path) override { return real_.directoryExists(path); }
     void createDirectory(const std::string& path) override { real_.createDirectory(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     void setModificationTime(const std::string& path, std::int64_t unixSeconds) override {

@@ -2,6 +2,7 @@
 // file system that fails halfway.
 
 #include <filesystem>
+#include <map>
 #include <set>
 #include <string>
 #include <vector>
@@ -51,8 +52,7 @@ class Installation : public ::testing::Test {
 
     std::int32_t extract(const std::string& mask, ProgressTarget* progress = nullptr,
                          const std::string& target = kTarget) {
-        return zipkit_.UnZipEx(kArchive, target, mask, mask == "*.*" ? 1 : 0, nullptr, 2,
-                               progress);
+        return zipkit_.UnZipEx(kArchive, target, mask, mask == "*.*" ? 1 : 0, nullptr, 2, progress);
     }
 
     std::string archives_;
@@ -69,7 +69,9 @@ TEST_P(IndependentWriters, UnpackIntoTheTreeTheyWereMadeFrom) {
     if (!useArchive(GetParam())) GTEST_SKIP() << GetParam() << " was not made (tool missing)";
     const auto expected = Contents(archives_ + "/" + GetParam() + ".files");
     std::size_t fileCount = 0;
-    for (const auto& [path, contents] : expected) fileCount += contents != "<dir>" ? 1 : 0;
+    for (const auto& [path, contents] : expected) {
+        fileCount += contents != "<dir>" ? 1 : 0;
+    }
 
     RecordingProgress progress;
     EXPECT_EQ(extract("*.*", &progress), static_cast<std::int32_t>(fileCount));
@@ -87,8 +89,8 @@ TEST_P(IndependentWriters, UnpackIntoTheTreeTheyWereMadeFrom) {
 INSTANTIATE_TEST_SUITE_P(Archives, IndependentWriters,
                          ::testing::Values("py_stored.zip", "py_deflated.zip", "py_utf8.zip",
                                            "py_cp437.zip", "py_zip64.zip", "infozip.zip"),
-                         [](const auto& info) {
-                             std::string name = info.param;
+                         [](const auto& testInfo) {
+                             std::string name = testInfo.param;
                              return name.substr(0, name.find('.'));
                          });
 
@@ -129,16 +131,21 @@ TEST_F(Installation, ReplacesFilesAndUsesExistingFoldersInAnyCase) {
     testing::SetModificationSeconds(box_.path("ORVEN/orv/keep.ini"), 1000000000);
 
     EXPECT_EQ(extract("*.MDB"), 1);
-    const auto after = Snapshot(box_.path("ORVEN"));
-    EXPECT_EQ(after.count("ORV"), 0u) << "a second folder was made";
-    EXPECT_EQ(after.at("orv/orven.mdb").contents.size(), 360000u);
-    EXPECT_EQ(after.at("orv/keep.ini"), (testing::NodeState{"untouched", 1000000000}));
+    auto after = Snapshot(box_.path("ORVEN"));
+    std::set<std::string> paths;
+    for (const auto& [path, state] : after) {
+        paths.insert(path);
+    }
+    // The old file gives way to the new one, which brings the name as the archive spells it.
+    EXPECT_EQ(paths, (std::set<std::string>{"orv", "orv/ORVEN.MDB", "orv/keep.ini"}));
+    EXPECT_EQ(after["orv/ORVEN.MDB"].contents.size(), 360000u);
+    EXPECT_EQ(after["orv/keep.ini"], (testing::NodeState{"untouched", 1000000000}));
 }
 
 struct RootCase {
-    const char* archive;    // as the caller names it
-    const char* targetDir;  // "\" alone: the root of the archive's drive
-    const char* landsAt;    // below the sandbox
+    const char* archive;   // as the caller names it
+    const char* targetDir; // "\" alone: the root of the archive's drive
+    const char* landsAt;   // below the sandbox
 };
 
 TEST_F(Installation, TargetOfASeparatorAloneIsTheDriveRootOfTheArchive) {
@@ -223,10 +230,12 @@ TEST_P(Refusals, FailWithAGermanMessageAndWriteNothing) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Archives, Refusals, ::testing::ValuesIn(kRefusals),
-                         [](const auto& info) {
-                             std::string name = info.param.archive;
+                         [](const auto& testInfo) {
+                             std::string name = testInfo.param.archive;
                              name = name.substr(0, name.find('.'));
-                             for (char& ch : name) ch = std::isalnum(ch) ? ch : '_';
+                             for (char& ch : name) {
+                                 ch = std::isalnum(ch) ? ch : '_';
+                             }
                              return name;
                          });
 
@@ -266,7 +275,9 @@ class FailedPlacement : public Installation, public ::testing::WithParamInterfac
 TEST_P(FailedPlacement, LeavesEveryTargetWhollyOld) {
     const FaultCase& c = GetParam();
     ASSERT_TRUE(useArchive("py_deflated.zip"));
-    for (const std::string& name : c.existing) box_.writeFile("ORVEN/" + name, "old " + name);
+    for (const std::string& name : c.existing) {
+        box_.writeFile("ORVEN/" + name, "old " + name);
+    }
     const auto before = Snapshot(box_.path("ORVEN"));
 
     testing::FailingFileSystem failing{files_};
@@ -286,7 +297,69 @@ TEST_P(FailedPlacement, LeavesEveryTargetWhollyOld) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Faults, FailedPlacement, ::testing::ValuesIn(kFaults),
-                         [](const auto& info) { return "case" + std::to_string(info.index); });
+                         [](const auto& testInfo) {
+                             return "case" + std::to_string(testInfo.index);
+                         });
+
+struct LeftoverCase {
+    const char* what;
+    std::map<std::string, std::string> before; // below ORVEN
+    bool placementFails;
+    std::string orvupdAfter; // orvupd.txt afterwards
+};
+
+// A call that was killed leaves its temporaries beside the targets; the next call clears them,
+// and puts back an old file that was moved aside when its target is missing.
+const LeftoverCase kLeftovers[] = {
+    {"half-written new file",
+     {{"orvupd.txt", "old"}, {"orvupd.txt.orvupd-1.tmp", "15.03"}},
+     false,
+     "15.03.2019 3.1\r\n"},
+    {"several new files",
+     {{"orvupd.txt.orvupd-1.tmp", "a"}, {"orvupd.txt.orvupd-2.tmp", "b"}},
+     false,
+     "15.03.2019 3.1\r\n"},
+    {"old file aside, target missing",
+     {{"orvupd.txt.orvupd-old-1.tmp", "old"}, {"orvupd.txt.orvupd-1.tmp", "15.03.2019 3.1\r\n"}},
+     false,
+     "15.03.2019 3.1\r\n"},
+    {"old file aside, new file in place",
+     {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"orvupd.txt.orvupd-old-1.tmp", "old"}},
+     false,
+     "15.03.2019 3.1\r\n"},
+    {"old file aside, target missing, then the call fails",
+     {{"orvupd.txt.orvupd-old-1.tmp", "old"}},
+     true,
+     "old"},
+};
+
+class KilledCall : public Installation, public ::testing::WithParamInterface<LeftoverCase> {};
+
+TEST_P(KilledCall, LeftoversAreClearedByTheNextCall) {
+    const LeftoverCase& c = GetParam();
+    ASSERT_TRUE(useArchive("py_deflated.zip"));
+    for (const auto& [name, contents] : c.before) {
+        box_.writeFile("ORVEN/" + name, contents);
+    }
+
+    testing::FailingFileSystem failing{files_};
+    if (c.placementFails) failing.hold("\\ORVEN\\ORV\\ORVEN.MDB");
+    box_.writeFile("ORVEN/ORV/ORVEN.MDB", "old database");
+    Zipkit zipkit{failing};
+    try {
+        EXPECT_EQ(zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr), 3);
+        EXPECT_FALSE(c.placementFails) << "the held file was replaced";
+    } catch (const RuntimeError& e) {
+        EXPECT_TRUE(c.placementFails) << e.description();
+    }
+    EXPECT_EQ(testing::ReadFile(box_.path("ORVEN/orvupd.txt")), c.orvupdAfter);
+    EXPECT_EQ(Leftovers(box_.root()), std::vector<std::string>{});
+}
+
+INSTANTIATE_TEST_SUITE_P(Leftovers, KilledCall, ::testing::ValuesIn(kLeftovers),
+                         [](const auto& testInfo) {
+                             return "case" + std::to_string(testInfo.index);
+                         });
 
 TEST_F(Installation, WithoutATargetNoProgressIsWritten) {
     ASSERT_TRUE(useArchive("py_deflated.zip"));

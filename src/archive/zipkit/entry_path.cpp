@@ -9,24 +9,34 @@
 namespace orv::zipkit {
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+bool IsControl(unsigned char c) {
+    return c < 0x20 || c == 0x7F;
+}
 
 bool IsForbiddenByte(unsigned char c) {
     constexpr std::string_view kReserved = ":<>\"|?*";
-    return c < 0x20 || c == 0x7F || kReserved.find(static_cast<char>(c)) != std::string_view::npos;
+    return IsControl(c) || kReserved.find(static_cast<char>(c)) != std::string_view::npos;
 }
 
-char UpperAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
+char UpperAscii(char c) {
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
 
 // Windows opens a device for these names whatever follows the first dot, and ignores blanks
 // before that dot.
 bool IsDeviceName(std::string_view component) {
     std::string base{component.substr(0, component.find('.'))};
-    while (!base.empty() && base.back() == ' ') base.pop_back();
+    while (!base.empty() && base.back() == ' ') {
+        base.pop_back();
+    }
     std::transform(base.begin(), base.end(), base.begin(), UpperAscii);
 
-    constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN", "AUX", "NUL", "CONIN$",
-                                                       "CONOUT$"};
+    constexpr std::array<std::string_view, 6> kDevices{"CON", "PRN",    "AUX",
+                                                       "NUL", "CONIN$", "CONOUT$"};
     if (std::find(kDevices.begin(), kDevices.end(), base) != kDevices.end()) return true;
 
     if (base.rfind("COM", 0) != 0 && base.rfind("LPT", 0) != 0) return false;
@@ -65,13 +75,18 @@ bool IsSafeEntryPath(std::string_view storedPath) {
 
     std::size_t begin = 0;
     while (true) {
-        const auto end = std::find_if(path.begin() + static_cast<std::ptrdiff_t>(begin),
-                                      path.end(), IsSeparator);
+        const auto end = std::find_if(path.begin() + static_cast<std::ptrdiff_t>(begin), path.end(),
+                                      IsSeparator);
         const auto endPos = static_cast<std::size_t>(end - path.begin());
         if (!IsSafeComponent(path.substr(begin, endPos - begin))) return false;
         if (end == path.end()) return true;
         begin = endPos + 1;
     }
+}
+
+bool HasControlCharacter(std::string_view storedBytes) {
+    return std::any_of(storedBytes.begin(), storedBytes.end(),
+                       [](char c) { return IsControl(static_cast<unsigned char>(c)); });
 }
 
 std::string WindowsRelativePath(std::string_view storedPath) {
@@ -81,6 +96,7 @@ std::string WindowsRelativePath(std::string_view storedPath) {
 }
 
 std::string PrintableName(std::string_view storedPath) {
+    if (storedPath.empty()) return "(leer)";
     std::string printable;
     printable.reserve(storedPath.size());
     std::size_t pos = 0;

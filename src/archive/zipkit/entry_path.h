@@ -20,11 +20,16 @@ std::string_view WithoutFolderMark(std::string_view storedPath);
 // NUL, CONIN$, CONOUT$, COM0-9, LPT0-9, also with an extension).
 bool IsSafeEntryPath(std::string_view storedPath);
 
+// True when the bytes hold a control character (below 0x20, or 0x7F). libzip shows these as
+// graphic characters when it reads a name as CP437, so the stored bytes are asked too.
+bool HasControlCharacter(std::string_view storedBytes);
+
 // The stored path with separators as "\" and without a folder mark, to append to a target
 // folder.
 std::string WindowsRelativePath(std::string_view storedPath);
 
-// The stored path for a message: control characters and undecodable bytes shown as "?".
+// The stored path for a message: control characters and undecodable bytes shown as "?", an
+// empty name as "(leer)".
 std::string PrintableName(std::string_view storedPath);
 
 } // namespace orv::zipkit

@@ -51,6 +51,10 @@ PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& n
                         const std::string& targetFolder) {
     const std::string shown = PrintableName(name);
     if (!IsSafeEntryPath(name)) throw ErrorAbout(err::kZipUnsafeEntry, shown);
+    const char* raw = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+    if (raw == nullptr || HasControlCharacter(raw)) {
+        throw ErrorAbout(err::kZipUnsafeEntry, PrintableName(raw == nullptr ? name : raw));
+    }
     if (IsSymbolicLink(archive, index)) throw ErrorAbout(err::kZipSymbolicLink, shown);
 
     zip_stat_t stat;
@@ -65,8 +69,7 @@ PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& n
     if ((stat.valid & ZIP_STAT_MTIME) != 0) entry.modified = stat.mtime;
     if (entry.folder) return entry;
 
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 &&
-        stat.encryption_method != ZIP_EM_NONE) {
+    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
         throw ErrorAbout(err::kZipEncrypted, shown);
     }
     if ((stat.valid & ZIP_STAT_COMP_METHOD) == 0 ||
@@ -194,7 +197,7 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
         for (const StagedFile& file : staged) {
             Placement& placement = placements.emplace_back(Placement{file.target, {}, false});
             if (files.fileExists(file.target)) {
-                const std::string backup = temporaries.beside(file.target);
+                const std::string backup = temporaries.asideOf(file.target);
                 files.replaceFile(file.target, backup);
                 placement.backup = backup;
             }
@@ -214,7 +217,9 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
     const std::vector<PlannedEntry> entries = PlanExtraction(archive, mask, targetFolder);
 
     std::uint64_t totalBytes = 0;
-    for (const PlannedEntry& entry : entries) totalBytes += entry.size;
+    for (const PlannedEntry& entry : entries) {
+        totalBytes += entry.size;
+    }
     std::uint64_t doneBytes = 0;
     const auto written = [&](std::uint64_t bytes) {
         doneBytes += bytes;
@@ -231,6 +236,7 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
             continue;
         }
         folders.ensure(entry.target.substr(0, entry.target.rfind('\\')));
+        temporaries.clearLeftovers(entry.target);
         const std::string temporary = temporaries.beside(entry.target);
         WriteEntry(files, archive, entry, temporary, buffer, written);
         staged.push_back({temporary, entry.target});

@@ -23,7 +23,9 @@ std::u32string FoldedPath(std::string_view path) {
     std::u32string folded;
     folded.reserve(path.size());
     std::size_t pos = 0;
-    while (pos < path.size()) folded.push_back(Fold(NextCharacter(path, pos)));
+    while (pos < path.size()) {
+        folded.push_back(Fold(NextCharacter(path, pos)));
+    }
     return folded;
 }
 
@@ -54,7 +56,9 @@ bool MaskMatches(std::string_view mask, std::string_view storedPath) {
             return false;
         }
     }
-    while (p < pattern.size() && pattern[p] == U'*') ++p;
+    while (p < pattern.size() && pattern[p] == U'*') {
+        ++p;
+    }
     return p == pattern.size();
 }
 

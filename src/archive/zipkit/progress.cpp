@@ -4,18 +4,23 @@
 #include <string>
 
 namespace orv::zipkit {
+namespace {
+
+constexpr int kLastBeforeDone = 99;
+
+} // namespace
 
 void PercentProgress::advance(std::uint64_t done, std::uint64_t total) {
     if (total == 0) return;
     const std::uint64_t capped = std::min(done, total);
     // Split so that no product comes near overflow for any archive size there is.
     const std::uint64_t percent = capped / total * 100 + capped % total * 100 / total;
-    show(static_cast<int>(percent));
+    show(std::min(static_cast<int>(percent), kLastBeforeDone));
 }
 
 void PercentProgress::advance(double fraction) {
     const double clamped = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0; // also NaN
-    show(static_cast<int>(clamped * 100.0));
+    show(std::min(static_cast<int>(clamped * 100.0), kLastBeforeDone));
 }
 
 void PercentProgress::show(int percent) {

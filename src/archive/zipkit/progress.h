@@ -7,8 +7,10 @@
 
 namespace orv::zipkit {
 
-// Writes "0" first, then each new whole percentage as the work advances, and "100" at the
-// end: at most 101 texts per call, never going back. Writes nothing without a target.
+// Writes "0" first, then each new whole percentage as the work advances, and "100" when the
+// call has succeeded (the work itself counts up to 99 at most, so a call that fails after its
+// last byte never shows "100"): at most 101 texts per call, never going back. Writes nothing
+// without a target.
 class PercentProgress {
   public:
     explicit PercentProgress(ProgressTarget* target) : target_(target) {}

@@ -8,10 +8,12 @@
 
 namespace orv::zipkit {
 
-// Removes every entry (folders too) whose stored path matches the mask. The file is a valid
-// archive at every moment: libzip writes the result beside it and renames it over the
-// archive. Removing every entry leaves an archive without entries; removing none leaves the
-// file untouched.
+// Removes every entry (folders too) whose stored path matches the mask by rewriting the
+// central directory where it stands; the entries' data stays in the file as unused space. An
+// interrupted removal leaves the old archive, the new one, or a file no reader opens (the
+// updater puts its backup back). Removing every entry leaves an archive without entries;
+// removing none leaves the file untouched. Archives laid out in ways this does not know are
+// refused, unchanged.
 void RemoveMatching(FileSystem& files, const std::string& archivePath, const std::string& mask,
                     PercentProgress& progress);
 

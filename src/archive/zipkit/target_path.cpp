@@ -5,9 +5,13 @@
 namespace orv::zipkit {
 namespace {
 
-bool IsSeparator(char c) { return c == '/' || c == '\\'; }
+bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
 
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
+bool IsLetter(char c) {
+    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
 
 bool HasDriveLetter(std::string_view path) {
     return path.size() >= 2 && IsLetter(path[0]) && path[1] == ':';
@@ -19,7 +23,9 @@ bool IsUnc(std::string_view path) {
 
 // The end of the component that begins at pos (the position of the next separator).
 std::size_t ComponentEnd(std::string_view path, std::size_t pos) {
-    while (pos < path.size() && !IsSeparator(path[pos])) ++pos;
+    while (pos < path.size() && !IsSeparator(path[pos])) {
+        ++pos;
+    }
     return pos;
 }
 
@@ -49,7 +55,9 @@ std::string DriveRootOf(std::string_view path) {
 
 std::string TargetFolder(std::string_view targetDir, std::string_view archivePath) {
     std::size_t length = targetDir.size();
-    while (length > 0 && IsSeparator(targetDir[length - 1])) --length;
+    while (length > 0 && IsSeparator(targetDir[length - 1])) {
+        --length;
+    }
     if (length == 0) return DriveRootOf(archivePath);
     return std::string(targetDir.substr(0, length)) + "\\";
 }

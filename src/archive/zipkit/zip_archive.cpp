@@ -26,7 +26,9 @@ ZipSource::~ZipSource() {
     if (source_ != nullptr) zip_source_free(source_);
 }
 
-ZipArchive::~ZipArchive() { discard(); }
+ZipArchive::~ZipArchive() {
+    discard();
+}
 
 void ZipArchive::discard() {
     if (archive_ != nullptr) zip_discard(archive_);
@@ -38,7 +40,9 @@ void ZipArchive::commit(const std::string& subject) {
     archive_ = nullptr;
 }
 
-ZipEntryReader::~ZipEntryReader() { close(); }
+ZipEntryReader::~ZipEntryReader() {
+    close();
+}
 
 int ZipEntryReader::close() {
     if (file_ == nullptr) return ZIP_ER_OK;

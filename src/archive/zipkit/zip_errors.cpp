@@ -8,32 +8,45 @@ namespace {
 // Reading or writing files failed: the reason is in errno.
 int SystemErrorNumber(int errnoValue, int fallback) {
     switch (errnoValue) {
-    case ENOENT: return err::kFileNotFound;
-    case ENOTDIR: return err::kPathNotFound;
+    case ENOENT:
+        return err::kFileNotFound;
+    case ENOTDIR:
+        return err::kPathNotFound;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EBUSY: return err::kPermissionDenied;
-    case ENOSPC: return err::kDiskFull;
-    case EIO: return err::kDeviceIo;
-    default: return fallback;
+    case EBUSY:
+        return err::kPermissionDenied;
+    case ENOSPC:
+        return err::kDiskFull;
+    case EIO:
+        return err::kDeviceIo;
+    default:
+        return fallback;
     }
 }
 
 int ErrorNumber(int zipCode, int systemCode) {
     switch (zipCode) {
-    case ZIP_ER_NOENT: return err::kFileNotFound;
-    case ZIP_ER_NOZIP: return err::kZipNotAnArchive;
+    case ZIP_ER_NOENT:
+        return err::kFileNotFound;
+    case ZIP_ER_NOZIP:
+        return err::kZipNotAnArchive;
     case ZIP_ER_INCONS:
+    case ZIP_ER_INVAL: // libzip's word for a local header that points nowhere
     case ZIP_ER_EOF:
     case ZIP_ER_ZLIB:
-    case ZIP_ER_COMPRESSED_DATA: return err::kZipDamaged;
-    case ZIP_ER_CRC: return err::kZipCrc;
+    case ZIP_ER_COMPRESSED_DATA:
+        return err::kZipDamaged;
+    case ZIP_ER_CRC:
+        return err::kZipCrc;
     case ZIP_ER_MULTIDISK:
-    case ZIP_ER_COMPNOTSUPP: return err::kZipUnsupported;
+    case ZIP_ER_COMPNOTSUPP:
+        return err::kZipUnsupported;
     case ZIP_ER_ENCRNOTSUPP:
     case ZIP_ER_NOPASSWD:
-    case ZIP_ER_WRONGPASSWD: return err::kZipEncrypted;
+    case ZIP_ER_WRONGPASSWD:
+        return err::kZipEncrypted;
     case ZIP_ER_OPEN:
     case ZIP_ER_READ:
     case ZIP_ER_SEEK:
@@ -42,9 +55,12 @@ int ErrorNumber(int zipCode, int systemCode) {
     case ZIP_ER_CLOSE:
     case ZIP_ER_TMPOPEN:
     case ZIP_ER_RENAME:
-    case ZIP_ER_REMOVE: return SystemErrorNumber(systemCode, err::kPathFileAccess);
-    case ZIP_ER_RDONLY: return err::kPermissionDenied;
-    default: return err::kZipInternal;
+    case ZIP_ER_REMOVE:
+        return SystemErrorNumber(systemCode, err::kPathFileAccess);
+    case ZIP_ER_RDONLY:
+        return err::kPermissionDenied;
+    default:
+        return err::kZipInternal;
     }
 }
 

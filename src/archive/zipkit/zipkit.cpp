@@ -8,7 +8,9 @@
 
 namespace orv::zipkit {
 
-void Zipkit::SetLanguage(std::int32_t language) { language_ = language; }
+void Zipkit::SetLanguage(std::int32_t language) {
+    language_ = language;
+}
 
 // Existing files are always replaced (an update replaces files), whatever overwriteAll says;
 // the archives are not encrypted, so there is no use for a password, and options select
@@ -20,8 +22,8 @@ std::int32_t Zipkit::UnZipEx(const std::string& archivePath, const std::string& 
     PercentProgress percent{progress};
     percent.start();
     const ZipArchive archive = OpenArchive(files_, archivePath, true);
-    const std::int32_t count = ExtractMatching(files_, archive.get(), mask,
-                                               TargetFolder(targetDir, archivePath), percent);
+    const std::int32_t count =
+        ExtractMatching(files_, archive.get(), mask, TargetFolder(targetDir, archivePath), percent);
     percent.finish();
     return count;
 }

@@ -13,6 +13,7 @@
 
 #include "handles.h"
 #include "options.h"
+#include "responsiveness.h"
 #include "screenshot.h"
 #include "transcript.h"
 #include "windows_probe.h"
@@ -21,8 +22,6 @@ namespace orv::e2e {
 namespace {
 
 constexpr DWORD kPollMs = 5;
-constexpr ULONGLONG kRespondEveryMs = 200;
-constexpr UINT kRespondTimeoutMs = 1000;
 constexpr DWORD kSettleMs = 150;  // a box or window repaints after a change
 constexpr DWORD kRepaintMs = 300; // before a screenshot
 constexpr ULONGLONG kBoxCloseMs = 5000;
@@ -48,7 +47,9 @@ StartedProcess Launch(const std::wstring& exe, const std::wstring& args) {
     return StartedProcess{Handle(info.hProcess), info.dwProcessId};
 }
 
-bool Running(const Handle& process) { return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT; }
+bool Running(const Handle& process) {
+    return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
+}
 
 // Whether some other program holds the file so that no one can open it.
 bool HeldByOther(const std::wstring& path) {
@@ -60,9 +61,12 @@ bool HeldByOther(const std::wstring& path) {
 
 int ButtonId(Answer answer) {
     switch (answer) {
-    case Answer::Yes: return IDYES;
-    case Answer::No: return IDNO;
-    case Answer::Ok: return IDOK;
+    case Answer::Yes:
+        return IDYES;
+    case Answer::No:
+        return IDNO;
+    case Answer::Ok:
+        return IDOK;
     }
     return IDOK;
 }
@@ -76,10 +80,10 @@ std::wstring JoinButtons(const std::vector<std::wstring>& captions) {
     return joined;
 }
 
-std::wstring Numbered(const wchar_t* stem, int n, const wchar_t* suffix = L"") {
-    wchar_t buffer[64];
-    swprintf(buffer, 64, L"%ls-%02d%ls.bmp", stem, n, suffix);
-    return buffer;
+// "box-03.bmp" for stem "box" and 3.
+std::wstring Numbered(const std::wstring& stem, int n) {
+    const std::wstring digits = std::to_wstring(n);
+    return stem + L"-" + (digits.size() < 2 ? L"0" : L"") + digits + L".bmp";
 }
 
 Record& AddStatus(Record& record, const std::string& prefix, const StatusView& view) {
@@ -109,8 +113,11 @@ class Driver {
     explicit Driver(Options options)
         : options_(std::move(options)), transcript_(options_.transcript) {
         pendingProgressShots_ = options_.shotAtProgress;
-        std::sort(pendingProgressShots_.begin(), pendingProgressShots_.end());
     }
+    Driver(const Driver&) = delete;
+    Driver& operator=(const Driver&) = delete;
+    // The stand-ins that hold files end with the driver, also when the updater did not start.
+    ~Driver() { endHolds(); }
 
     int run() {
         const ScreenDc screen;
@@ -127,7 +134,8 @@ class Driver {
         const ULONGLONG deadline = GetTickCount64() + 1000ULL * options_.timeoutSeconds;
         bool timedOut = false;
         for (;;) {
-            const bool ended = WaitForSingleObject(updater_.process.get(), kPollMs) == WAIT_OBJECT_0;
+            const bool ended =
+                WaitForSingleObject(updater_.process.get(), kPollMs) == WAIT_OBJECT_0;
             observe();
             if (ended) break;
             if (GetTickCount64() > deadline) {
@@ -139,6 +147,8 @@ class Driver {
             }
         }
         if (status_) transcript_.write(Record("status-gone").number("window", statusWindows_));
+        watch_.watch(nullptr, false);
+        writeLapses();
         endHolds();
 
         DWORD exitCode = 0;
@@ -147,8 +157,9 @@ class Driver {
                               .number("exit", exitCode)
                               .flag("killed", timedOut)
                               .number("boxes", boxes_)
-                              .number("responded", responded_)
-                              .number("unresponsive", unresponsive_));
+                              .number("responded", watch_.answered())
+                              .number("unresponsive", unresponsive_)
+                              .number("busy", busy_));
         return timedOut ? kExitTimeout : 0;
     }
 
@@ -172,49 +183,59 @@ class Driver {
                 }
             } else if (IsWindowVisible(w) && otherWindows_.insert(w).second) {
                 transcript_.write(
-                    Record("window").text("title", WindowText(w)).text("class", ClassName(w)));
+                    Record("window").text("title", StoredText(w)).text("class", ClassName(w)));
             }
         }
     }
 
     void followStatus(HWND window) {
+        writeLapses();
         if (window == nullptr) {
             if (status_) transcript_.write(Record("status-gone").number("window", statusWindows_));
             status_.reset();
+            watch_.watch(nullptr, false);
             return;
         }
-        const StatusView view = ReadStatusWindow(window);
+        StatusView view = ReadStatusWindow(window);
         if (!IsWindow(window)) return; // gone while being read
-        if (!status_ || status_->window != window) ++statusWindows_;
+        const bool sameWindow = status_ && status_->window == window;
+        if (!view.statusTextKnown && sameWindow) view.statusText = status_->statusText;
+        if (!sameWindow) ++statusWindows_;
         if (!status_ || !status_->sameAs(view)) {
             Record record("status");
             record.number("window", statusWindows_);
             transcript_.write(AddStatus(record, "", view));
         }
+        const bool freshText = sameWindow && view.statusText != status_->statusText;
         status_ = view;
-        checkResponsive(window);
-        takeProgressShots(view);
+        watch_.watch(window, view.frameVisible);
+        if (freshText) takeProgressShots(view);
     }
 
-    void checkResponsive(HWND window) {
-        const ULONGLONG now = GetTickCount64();
-        if (now - lastRespondCheck_ < kRespondEveryMs) return;
-        lastRespondCheck_ = now;
-        if (Responds(window, kRespondTimeoutMs)) {
-            ++responded_;
-        } else if (IsWindow(window)) {
-            ++unresponsive_;
-            transcript_.write(Record("unresponsive").number("window", statusWindows_));
+    // A status window that did not answer within a second: while it showed progress, that is
+    // a window the user would see hang; otherwise the program was busy between two steps.
+    void writeLapses() {
+        for (const ResponsivenessWatch::Lapse& lapse : watch_.takeLapses()) {
+            ++(lapse.duringProgress ? unresponsive_ : busy_);
+            transcript_.write(Record("unresponsive")
+                                  .number("window", statusWindows_)
+                                  .flag("progress", lapse.duringProgress));
         }
     }
 
+    // Photographs the progress bar when a newly written percentage lies just at or above a
+    // wanted one (within kShotSpread). The text left from an earlier step does not count.
     void takeProgressShots(const StatusView& view) {
-        if (options_.shotsDir.empty() || pendingProgressShots_.empty()) return;
+        constexpr int kShotSpread = 10;
+        if (options_.shotsDir.empty()) return;
         const std::optional<int> percent = LeadingNumber(view.statusText);
-        if (!percent || !view.frameVisible) return;
-        while (!pendingProgressShots_.empty() && pendingProgressShots_.front() <= *percent) {
-            const int wanted = pendingProgressShots_.front();
-            pendingProgressShots_.erase(pendingProgressShots_.begin());
+        if (!percent || !view.frameVisible || view.labelVisible) return;
+        const auto due = std::find_if(
+            pendingProgressShots_.begin(), pendingProgressShots_.end(),
+            [&](int wanted) { return wanted <= *percent && *percent < wanted + kShotSpread; });
+        if (due != pendingProgressShots_.end()) {
+            const int wanted = *due;
+            pendingProgressShots_.erase(due);
             const std::wstring file = shotPath(Numbered(L"progress", wanted));
             const bool saved = SaveScreenshot(view.window, Area::Client, file);
             transcript_.write(Record("shot")
@@ -236,6 +257,7 @@ class Driver {
             .number("style", view.style)
             .text("buttons", JoinButtons(view.buttons))
             .word("icon", view.icon)
+            .word("iconBy", view.iconSource)
             .text("text", view.text);
         if (statusWindow != nullptr && IsWindow(statusWindow)) {
             record.flag("status", true);
@@ -247,8 +269,7 @@ class Driver {
 
         startHolds(n);
         if (!options_.shotsDir.empty()) takeBoxShots(box, statusWindow, n);
-        if (n == options_.barShotsAtBox && statusWindow != nullptr)
-            takeBarShots(statusWindow);
+        if (n == options_.barShotsAtBox && statusWindow != nullptr) takeBarShots(statusWindow);
         click(box, n, view);
     }
 
@@ -308,8 +329,8 @@ class Driver {
             answer = *options_.defaultAnswer;
         } else {
             // Not in the scenario: leave the safe way out, which installs nothing.
-            const bool hasNo =
-                std::find(view.buttonIds.begin(), view.buttonIds.end(), IDNO) != view.buttonIds.end();
+            const bool hasNo = std::find(view.buttonIds.begin(), view.buttonIds.end(), IDNO) !=
+                               view.buttonIds.end();
             answer = hasNo ? Answer::No : Answer::Ok;
         }
         const int id = ButtonId(answer);
@@ -321,7 +342,8 @@ class Driver {
         if (!closed) {
             // The button did not take the click (or the answer is not on the box): close the
             // box through its dialog command, with the answer or the box's own default.
-            const int fallback = available ? id : (view.buttonIds.empty() ? IDOK : view.buttonIds.front());
+            const int fallback =
+                available ? id : (view.buttonIds.empty() ? IDOK : view.buttonIds.front());
             PostMessageW(box, WM_COMMAND, MAKEWPARAM(fallback, BN_CLICKED), 0);
             closed = waitUntilGone(box, kBoxCloseMs / 2);
         }
@@ -345,9 +367,9 @@ class Driver {
     void startHolds(int atBox) {
         for (const Hold& hold : options_.holds) {
             if (hold.atBox != atBox) continue;
-            StartedProcess holder = Launch(options_.standin, L"--hold \"" + hold.path +
-                                                                 L"\" --seconds " +
-                                                                 std::to_wstring(hold.seconds));
+            StartedProcess holder =
+                Launch(options_.standin,
+                       L"--hold \"" + hold.path + L"\" --seconds " + std::to_wstring(hold.seconds));
             const ULONGLONG until = GetTickCount64() + kHoldReadyMs;
             bool held = false;
             while (!(held = HeldByOther(hold.path)) && Running(holder.process) &&
@@ -370,9 +392,12 @@ class Driver {
                 transcript_.write(Record("hold-ended").number("pid", holder.id));
             }
         }
+        holders_.clear();
     }
 
-    std::wstring shotPath(const std::wstring& name) const { return options_.shotsDir + L"\\" + name; }
+    std::wstring shotPath(const std::wstring& name) const {
+        return options_.shotsDir + L"\\" + name;
+    }
 
     Options options_;
     Transcript transcript_;
@@ -384,9 +409,9 @@ class Driver {
     int boxes_ = 0;
     std::size_t nextAnswer_ = 0;
     std::vector<int> pendingProgressShots_;
-    ULONGLONG lastRespondCheck_ = 0;
-    int responded_ = 0;
+    ResponsivenessWatch watch_;
     int unresponsive_ = 0;
+    int busy_ = 0;
 };
 
 } // namespace

@@ -51,7 +51,8 @@ std::vector<std::wstring> SplitList(const std::wstring& list) {
 
 Answer ParseAnswer(const std::wstring& text) {
     std::wstring lower;
-    for (const wchar_t c : text) lower += static_cast<wchar_t>(std::towlower(c));
+    for (const wchar_t c : text)
+        lower += static_cast<wchar_t>(std::towlower(c));
     if (lower == L"yes") return Answer::Yes;
     if (lower == L"no") return Answer::No;
     if (lower == L"ok") return Answer::Ok;
@@ -62,9 +63,12 @@ Answer ParseAnswer(const std::wstring& text) {
 
 const wchar_t* AnswerName(Answer answer) {
     switch (answer) {
-    case Answer::Yes: return L"Yes";
-    case Answer::No: return L"No";
-    case Answer::Ok: return L"OK";
+    case Answer::Yes:
+        return L"Yes";
+    case Answer::No:
+        return L"No";
+    case Answer::Ok:
+        return L"OK";
     }
     return L"?";
 }

@@ -1,9 +1,10 @@
-#include <cstdio>
 #include "windows_probe.h"
 
 #include <algorithm>
 #include <array>
 #include <optional>
+#include <tuple>
+#include <utility>
 
 #include "handles.h"
 
@@ -12,10 +13,14 @@ namespace {
 
 constexpr int kMessageBoxTextId = 0xFFFF;
 
-LONG_PTR StyleOf(HWND window) { return GetWindowLongPtrW(window, GWL_STYLE); }
+LONG_PTR StyleOf(HWND window) {
+    return GetWindowLongPtrW(window, GWL_STYLE);
+}
 
 // The control's own visibility, whatever its parent's.
-bool HasVisibleStyle(HWND window) { return (StyleOf(window) & WS_VISIBLE) != 0; }
+bool HasVisibleStyle(HWND window) {
+    return (StyleOf(window) & WS_VISIBLE) != 0;
+}
 
 std::vector<HWND> ChildrenOf(HWND parent) {
     std::vector<HWND> children;
@@ -50,8 +55,10 @@ bool IsTextStatic(HWND window) {
     case SS_CENTER:
     case SS_RIGHT:
     case SS_SIMPLE:
-    case SS_LEFTNOWORDWRAP: return true;
-    default: return false;
+    case SS_LEFTNOWORDWRAP:
+        return true;
+    default:
+        return false;
     }
 }
 
@@ -86,9 +93,12 @@ std::string IconByColour(HWND iconControl) {
             const COLORREF c = GetPixel(screen.get(), x, y);
             if (c == CLR_INVALID) continue;
             const int R = GetRValue(c), G = GetGValue(c), B = GetBValue(c);
-            if (R > 150 && G < 100 && B < 100) ++red;
-            else if (R > 150 && G > 150 && B < 100) ++yellow;
-            else if (B > 150 && R < 120) ++blue;
+            if (R > 150 && G < 100 && B < 100)
+                ++red;
+            else if (R > 150 && G > 150 && B < 100)
+                ++yellow;
+            else if (B > 150 && R < 120)
+                ++blue;
         }
     }
     const int most = std::max({red, yellow, blue});
@@ -98,19 +108,20 @@ std::string IconByColour(HWND iconControl) {
     return "information";
 }
 
-std::string IconOf(HWND box) {
+// The icon's name and how it was told ("handle" or "colour").
+std::pair<std::string, std::string> IconOf(HWND box) {
     for (HWND child : ChildrenOf(box)) {
         if (!IsIconStatic(child)) continue;
-        if (!IsWindowVisible(child)) return "none";
+        if (!IsWindowVisible(child)) return {"none", "hidden"};
         DWORD_PTR icon = 0;
-        if (!SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs,
-                                 &icon))
-            return "unknown";
-        if (icon == 0) return "none";
-        if (const auto byHandle = IconByHandle(reinterpret_cast<HICON>(icon))) return *byHandle;
-        return IconByColour(child);
+        if (!SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs, &icon))
+            return {"unknown", "timeout"};
+        if (icon == 0) return {"none", "handle"};
+        if (const auto byHandle = IconByHandle(reinterpret_cast<HICON>(icon)))
+            return {*byHandle, "handle"};
+        return {IconByColour(child), "colour"};
     }
-    return "none";
+    return {"none", "absent"};
 }
 
 } // namespace
@@ -121,20 +132,33 @@ std::wstring ClassName(HWND window) {
     return std::wstring(name.data(), static_cast<std::size_t>(std::max(n, 0)));
 }
 
-std::wstring WindowText(HWND window) {
-    DWORD_PTR length = 0;
-    ULONGLONG t0 = GetTickCount64();
-    if (!SendMessageTimeoutW(window, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, kAskTimeoutMs,
-                             &length)) {
-        fwprintf(stderr, L"timeout %ls %llu err=%lu vis=%d\n", ClassName(window).c_str(), GetTickCount64()-t0, GetLastError(), IsWindowVisible(window));
-        return {};
+std::optional<std::wstring> AskText(HWND window, UINT timeoutMs) {
+    // Asked with room to spare and again with more when the answer fills it: a text that
+    // changes between two questions must not come back cut to the old text's length.
+    std::size_t room = 1024;
+    for (;;) {
+        std::wstring text(room, L'\0');
+        DWORD_PTR copied = 0;
+        if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(),
+                                 reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, timeoutMs,
+                                 &copied))
+            return std::nullopt;
+        if (copied + 1 < room || room >= (1u << 20)) {
+            text.resize(std::min<std::size_t>(copied, room));
+            return text;
+        }
+        room *= 4;
     }
-    std::wstring text(length + 1, L'\0');
-    DWORD_PTR copied = 0;
-    if (!SendMessageTimeoutW(window, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
-                             SMTO_ABORTIFHUNG, kAskTimeoutMs, &copied))
-        return {};
-    text.resize(std::min<std::size_t>(copied, length));
+}
+
+std::wstring WindowText(HWND window) {
+    return AskText(window, kAskTimeoutMs).value_or(L"");
+}
+
+std::wstring StoredText(HWND window) {
+    std::wstring text(4096, L'\0');
+    const int n = InternalGetWindowText(window, text.data(), static_cast<int>(text.size()));
+    text.resize(static_cast<std::size_t>(std::max(n, 0)));
     return text;
 }
 
@@ -168,8 +192,11 @@ bool IsMessageBox(HWND window) {
     return text != nullptr && IsClass(text, L"Static");
 }
 
+// The status window carries the progress text box; a message box never does, not even while
+// it is being destroyed and no longer looks like one.
 bool IsStatusWindow(HWND window) {
-    return !IsMessageBox(window) && WindowText(window).starts_with(L"ORVEN-Update");
+    return StoredText(window).starts_with(L"ORVEN-Update") && !IsMessageBox(window) &&
+           FindWindowExW(window, nullptr, L"Edit", nullptr) != nullptr;
 }
 
 int ButtonSetFlag(std::vector<int> ids) {
@@ -208,7 +235,7 @@ MessageBoxView ReadMessageBox(HWND box) {
         view.buttonIds.push_back(GetDlgCtrlID(child));
         view.buttons.push_back(WindowText(child));
     }
-    view.icon = IconOf(box);
+    std::tie(view.icon, view.iconSource) = IconOf(box);
     const int buttons = ButtonSetFlag(view.buttonIds);
     const int icon = IconFlag(view.icon);
     view.style = (buttons < 0 || icon < 0) ? -1 : buttons | icon;
@@ -223,33 +250,43 @@ bool StatusView::sameAs(const StatusView& other) const {
            statusText == other.statusText;
 }
 
-// The status window's controls, told by kind: the group box is Frame1, the first text static
-// is Label1, the edit control is txtStatus.
+// The status window's own controls, told by kind: Frame1 is the group box, or else the one
+// control that holds others (the progress picture); Label1 is the first text static; txtStatus
+// the edit control.
 StatusView ReadStatusWindow(HWND window) {
     StatusView view;
     view.window = window;
-    view.title = WindowText(window);
+    view.title = StoredText(window);
     view.visible = IsWindowVisible(window) != FALSE;
     RECT client{};
     if (GetClientRect(window, &client)) {
         view.clientWidth = client.right - client.left;
         view.clientHeight = client.bottom - client.top;
     }
-    bool haveLabel = false;
-    bool haveFrame = false;
+    HWND frame = nullptr;
+    HWND label = nullptr;
     for (HWND child : ChildrenOf(window)) {
-        if (!haveFrame && IsGroupBox(child)) {
-            haveFrame = true;
-            view.frameVisible = HasVisibleStyle(child);
-            view.frameCaption = WindowText(child);
-        } else if (!haveLabel && IsTextStatic(child)) {
-            haveLabel = true;
-            view.labelVisible = HasVisibleStyle(child);
-            view.labelCaption = WindowText(child);
+        if (GetAncestor(child, GA_PARENT) != window) continue;
+        if (IsGroupBox(child) || (frame == nullptr && GetWindow(child, GW_CHILD) != nullptr)) {
+            frame = child;
+        } else if (label == nullptr && IsTextStatic(child)) {
+            label = child;
         } else if (view.edit == nullptr && IsClass(child, L"Edit")) {
             view.edit = child;
-            view.statusText = WindowText(child);
         }
+    }
+    if (frame != nullptr) {
+        view.frameVisible = HasVisibleStyle(frame);
+        view.frameCaption = StoredText(frame);
+    }
+    if (label != nullptr) {
+        view.labelVisible = HasVisibleStyle(label);
+        view.labelCaption = StoredText(label);
+    }
+    if (view.edit != nullptr) {
+        const std::optional<std::wstring> text = AskText(view.edit, kQuickAskTimeoutMs);
+        view.statusTextKnown = text.has_value();
+        view.statusText = text.value_or(L"");
     }
     return view;
 }

@@ -1,38 +1,49 @@
 #pragma once
-// Reading the windows of another process: its message boxes and its status window. Every
-// question to a window of the other process carries a timeout, so a hung program cannot hang
-// the driver.
+// Reading the windows of another process: its message boxes and its status window. Titles and
+// captions are read from the window system; what only the window's thread can tell (the text
+// of an edit control) is asked with a timeout, so a busy or hung program cannot hang the
+// driver.
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
 namespace orv::e2e {
 
 inline constexpr UINT kAskTimeoutMs = 2000;
+// For questions asked over and over while the program works: a busy program is asked again
+// on the next round.
+inline constexpr UINT kQuickAskTimeoutMs = 100;
 
 std::wstring ClassName(HWND window);
-// The window's text through WM_GETTEXT (also for controls of other processes); empty when the
+// The window's text through WM_GETTEXT (also for controls of other processes); none when the
 // window does not answer in time.
+std::optional<std::wstring> AskText(HWND window, UINT timeoutMs);
+// AskText with the ordinary timeout; empty when there is no answer.
 std::wstring WindowText(HWND window);
+// The window's text as the window system keeps it (titles, captions of statics and frames),
+// read without asking the window's thread, so also while that thread is busy.
+std::wstring StoredText(HWND window);
 // Whether the window's thread takes a message within the time (SendMessageTimeout, WM_NULL).
 bool Responds(HWND window, UINT timeoutMs);
 
 // Top-level windows of the process, in z-order.
 std::vector<HWND> TopLevelWindowsOf(DWORD processId);
 bool IsMessageBox(HWND window);
-// The status window: a top-level window that is no message box and whose title begins with
-// "ORVEN-Update".
+// The status window: a top-level window with an edit control (the progress text box) whose
+// title begins with "ORVEN-Update".
 bool IsStatusWindow(HWND window);
 
 struct MessageBoxView {
     std::wstring title;
     std::wstring text;
-    std::vector<int> buttonIds;       // IDOK, IDYES, ... in the box's child order
+    std::vector<int> buttonIds;        // IDOK, IDYES, ... in the box's child order
     std::vector<std::wstring> buttons; // their captions
-    std::string icon;                 // none, error, warning, information, question, unknown
-    int style = 0;                    // MB_* flags: button set + icon
+    std::string icon;                  // none, error, warning, information, question, unknown
+    std::string iconSource;            // how the icon was told: handle, colour, hidden, absent
+    int style = 0;                     // MB_* flags: button set + icon
 };
 
 MessageBoxView ReadMessageBox(HWND box);
@@ -53,6 +64,7 @@ struct StatusView {
     std::wstring labelCaption;
     HWND edit = nullptr;
     std::wstring statusText;
+    bool statusTextKnown = false; // false: the program was too busy to tell
 
     bool sameAs(const StatusView& other) const;
 };

@@ -29,8 +29,7 @@ class Handle {
 
 class ArgList {
   public:
-    explicit ArgList(const wchar_t* commandLine)
-        : argv_(CommandLineToArgvW(commandLine, &argc_)) {}
+    explicit ArgList(const wchar_t* commandLine) : argv_(CommandLineToArgvW(commandLine, &argc_)) {}
     ~ArgList() {
         if (argv_ != nullptr) LocalFree(argv_);
     }
@@ -49,8 +48,8 @@ std::string Utf8(std::wstring_view text) {
     const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
                                          nullptr, 0, nullptr, nullptr);
     std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(),
-                        size, nullptr, nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
+                        nullptr, nullptr);
     return result;
 }
 
@@ -61,9 +60,11 @@ std::wstring_view ArgumentText(std::wstring_view commandLine) {
         i = commandLine.find(L'"', 1);
         i = (i == std::wstring_view::npos) ? commandLine.size() : i + 1;
     } else {
-        while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t') ++i;
+        while (i < commandLine.size() && commandLine[i] != L' ' && commandLine[i] != L'\t')
+            ++i;
     }
-    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t')) ++i;
+    while (i < commandLine.size() && (commandLine[i] == L' ' || commandLine[i] == L'\t'))
+        ++i;
     return commandLine.substr(i);
 }
 

@@ -1,0 +1,116 @@
+#include "win32/win32_platform.h"
+
+#include <algorithm>
+#include <limits>
+#include <vector>
+
+#include "win32/command_line.h"
+#include "win32/encoding.h"
+#include "win32/paths.h"
+#include "win32/string_buffer.h"
+#include "win32/wide.h"
+
+namespace orv::win32 {
+namespace {
+
+// The full path of the running executable, however long.
+std::wstring ModulePath() {
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length =
+            GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
+        if (length == 0) RaiseLastError();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::u16string ToUtf16(std::wstring_view wide) {
+    return std::u16string(wide.begin(), wide.end());
+}
+
+// The version of the executable's version resource: major.minor.revision of FILEVERSION.
+bool ResourceVersion(ProgramVersion& version) {
+    const std::wstring path = ModulePath();
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    if (size == 0) return false;
+    std::vector<unsigned char> data(size);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, data.data())) return false;
+    void* block = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(data.data(), L"\\", &block, &length) || length < sizeof(VS_FIXEDFILEINFO)) {
+        return false;
+    }
+    const auto* info = static_cast<const VS_FIXEDFILEINFO*>(block);
+    version.major = HIWORD(info->dwFileVersionMS);
+    version.minor = LOWORD(info->dwFileVersionMS);
+    version.revision = HIWORD(info->dwFileVersionLS);
+    return true;
+}
+
+} // namespace
+
+Win32Platform::Win32Platform(HINSTANCE instance) : start_(instance), launcher_(instance) {}
+
+Answer Win32Platform::messageBox(const std::string& text, const std::string& title, int style) {
+    const int answer = MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(),
+                                   static_cast<UINT>(style) | MB_SETFOREGROUND);
+    switch (answer) {
+    case IDYES:
+        return Answer::Yes;
+    case IDNO:
+        return Answer::No;
+    default:
+        return Answer::Ok;
+    }
+}
+
+std::string Win32Platform::ownDirectory() {
+    return Utf16ToUtf8(DirectoryOf(ToUtf16(ModulePath())));
+}
+
+std::string Win32Platform::commandLine() {
+    return Utf16ToUtf8(ArgumentsOf(ToUtf16(GetCommandLineW())));
+}
+
+ProgramVersion Win32Platform::version() {
+    ProgramVersion version;
+    if (ResourceVersion(version)) return version;
+    // Without a readable resource, the version this program was built as.
+    return ProgramVersion{ORV_VERSION_MAJOR, ORV_VERSION_MINOR, ORV_VERSION_PATCH};
+}
+
+std::string Win32Platform::profileString(const std::string& section, const std::string& key,
+                                         const std::string& defaultValue, std::size_t bufferSize,
+                                         const std::string& file) {
+    if (bufferSize == 0) return {};
+    const DWORD size =
+        static_cast<DWORD>(std::min<std::size_t>(bufferSize, std::numeric_limits<DWORD>::max()));
+    std::wstring buffer(size, L'\0');
+    const DWORD length = GetPrivateProfileStringW(Wide(section).c_str(), Wide(key).c_str(),
+                                                  Wide(defaultValue).c_str(), buffer.data(), size,
+                                                  Wide(file).c_str());
+    buffer.resize(std::min<std::size_t>(length, size - 1));
+    return Utf8(buffer);
+}
+
+std::size_t Win32Platform::windowsDirectory(std::string& buffer) {
+    std::wstring directory(MAX_PATH, L'\0');
+    for (;;) {
+        const UINT length =
+            GetWindowsDirectoryW(directory.data(), static_cast<UINT>(directory.size()));
+        if (length == 0) RaiseLastError();
+        if (length < directory.size()) {
+            directory.resize(length);
+            break;
+        }
+        directory.resize(length);
+    }
+    return CopyToBuffer(Utf8(directory), buffer);
+}
+
+} // namespace orv::win32

@@ -1,0 +1,36 @@
+#pragma once
+// Everything the updater reaches on Windows: message boxes, the process, the INI and Windows
+// directory calls, files and the two windows.
+
+#include <windows.h>
+
+#include "platform/platform.h"
+#include "win32/win32_file_system.h"
+#include "win32/win32_launcher_view.h"
+#include "win32/win32_start_view.h"
+
+namespace orv::win32 {
+
+class Win32Platform final : public Platform {
+  public:
+    explicit Win32Platform(HINSTANCE instance);
+
+    Answer messageBox(const std::string& text, const std::string& title, int style) override;
+    std::string ownDirectory() override;
+    std::string commandLine() override;
+    ProgramVersion version() override;
+    FileSystem& files() override { return files_; }
+    std::string profileString(const std::string& section, const std::string& key,
+                              const std::string& defaultValue, std::size_t bufferSize,
+                              const std::string& file) override;
+    std::size_t windowsDirectory(std::string& buffer) override;
+    StartView& startView() override { return start_; }
+    LauncherView& launcherView() override { return launcher_; }
+
+  private:
+    Win32FileSystem files_;
+    Win32StartView start_;
+    Win32LauncherView launcher_;
+};
+
+} // namespace orv::win32

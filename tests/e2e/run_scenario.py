@@ -1,0 +1,81 @@
+#!/usr/bin/env python3
+"""Runs end-to-end scenarios of orvupd.exe under Wine and compares what happens with the
+scenario table (scenarios.py).
+
+    run_scenario.py --list
+    run_scenario.py --orvupd EXE --driver EXE --standin EXE --work DIR --shots DIR NAME...|--all
+"""
+
+import argparse
+import sys
+from pathlib import Path
+
+sys.path.insert(0, str(Path(__file__).resolve().parent))
+
+import harness  # noqa: E402
+import scenarios  # noqa: E402
+
+
+def _summary(outcome: harness.Outcome) -> str:
+    lines = []
+    for r in harness.parse_transcript(outcome.transcript):
+        if r.kind == "box":
+            lines.append(f"    box {r['n']}: [{r['title']}] style {r['style']}: "
+                         + r["text"].replace("\r\n", " | "))
+        elif r.kind in ("answer", "hold", "timeout", "end", "window", "unresponsive"):
+            lines.append(f"    {r.kind}: " + " ".join(f"{k}={v}" for k, v in r.fields.items()))
+    return "\n".join(lines)
+
+
+def main() -> int:
+    parser = argparse.ArgumentParser(description=__doc__,
+                                     formatter_class=argparse.RawDescriptionHelpFormatter)
+    parser.add_argument("--list", action="store_true", help="print the scenario names")
+    parser.add_argument("--all", action="store_true", help="run every scenario")
+    parser.add_argument("--orvupd", type=Path, help="orvupd.exe (64-bit build)")
+    parser.add_argument("--driver", type=Path, help="orvdriver.exe")
+    parser.add_argument("--standin", type=Path, help="the stand-in orven32.exe")
+    parser.add_argument("--work", type=Path, help="folder for the prefix, drive D: and runs")
+    parser.add_argument("--shots", type=Path, help="folder for the PNG screenshots")
+    parser.add_argument("--own-display", action="store_true",
+                        help="start Xvfb even when DISPLAY is set")
+    parser.add_argument("names", nargs="*")
+    args = parser.parse_args()
+
+    if args.list:
+        print("\n".join(s.name for s in scenarios.SCENARIOS))
+        return 0
+    chosen = scenarios.SCENARIOS if args.all else []
+    for name in args.names:
+        if name not in scenarios.BY_NAME:
+            parser.error(f"unknown scenario {name}")
+        chosen.append(scenarios.BY_NAME[name])
+    missing = [o for o in ("orvupd", "driver", "standin", "work", "shots")
+               if getattr(args, o) is None]
+    if not chosen or missing:
+        parser.error("name the scenarios and give " + ", ".join("--" + m for m in missing))
+    programs = harness.Programs(args.orvupd.resolve(), args.driver.resolve(),
+                                args.standin.resolve())
+    for program in (programs.orvupd, programs.driver, programs.standin):
+        if not program.is_file():
+            print(f"missing program {program}", file=sys.stderr)
+            return 2
+
+    passed = failed = 0
+    for scenario in chosen:
+        outcome = harness.run(scenario, programs, args.work.resolve(), args.shots.resolve(),
+                              use_display=not args.own_display)
+        verdict = "PASS" if not outcome.failures else "FAIL"
+        print(f"{verdict} {scenario.name} ({outcome.seconds:.1f} s): {scenario.about}")
+        print(_summary(outcome))
+        for failure in outcome.failures:
+            print("  - " + failure)
+        sys.stdout.flush()
+        passed += not outcome.failures
+        failed += bool(outcome.failures)
+    print(f"{passed} passed, {failed} failed")
+    return 0 if failed == 0 else 1
+
+
+if __name__ == "__main__":
+    sys.exit(main())
