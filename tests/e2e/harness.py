@@ -149,7 +149,8 @@ def _remove(path: Path) -> None:
         path.chmod(stat.S_IRWXU)
         path.rmdir()
     else:
-        path.chmod(stat.S_IRUSR | stat.S_IWUSR) if not path.is_symlink() else None
+        if not path.is_symlink():
+            path.chmod(stat.S_IRUSR | stat.S_IWUSR)
         path.unlink()
 
 
@@ -449,8 +450,8 @@ def check_status_window(records: list[Record], scenario: sc.Scenario, f: Finding
     if f.expect(end is not None, "the transcript has no end record"):
         f.expect(end["killed"] == "0", "the updater did not end by itself (killed after "
                                        f"{scenario.timeout} s)")
-        f.expect(end.get("exit", "0").isdigit() and int(end.get("exit", "0")) < 0xC0000000,
-                 f"the updater crashed (exit code {int(end.get('exit', '0')):#x})")
+        code = int(end["exit"]) if end.get("exit", "").isdigit() else 0
+        f.expect(code < 0xC0000000, f"the updater crashed (exit code {code:#x})")
         f.expect(end["unresponsive"] == "0",
                  f"the status window did not answer {end['unresponsive']} times")
     for r in records:

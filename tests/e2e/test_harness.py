@@ -162,9 +162,10 @@ class StatusWindowTest(unittest.TestCase):
         stuck = [self.status(i, frame="1", label="0", txt="0") for i in range(4)]
         self.assertTrue(self.failures(scenario, self.run_records(*stuck)))
 
-    def test_a_killed_or_hanging_updater_fails(self):
+    def test_a_killed_hanging_or_crashed_updater_fails(self):
         scenario = sc.Scenario("t", "t")
-        for fields in (dict(killed="1", unresponsive="0"), dict(killed="0", unresponsive="2")):
+        for fields in (dict(killed="1", unresponsive="0"), dict(killed="0", unresponsive="2"),
+                       dict(killed="0", unresponsive="0", exit=str(0xC0000005))):
             with self.subTest(**fields):
                 records = [harness.Record(9, "end", dict(fields, responded="9"))]
                 self.assertTrue(self.failures(scenario, records))

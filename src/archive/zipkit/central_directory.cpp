@@ -250,14 +250,34 @@ std::size_t RewriteWithout(RandomAccessFile& file, const CentralDirectory& direc
     out.insert(out.end(), end.begin(), end.end());
 
     // First the old end record loses its signature: from here until the new one is complete
-    // no reader finds an archive. Then the new directory and end records, then the cut.
+    // no reader finds an archive. Then the new directory and end records, then the cut. When a
+    // write fails, the old bytes go back, so that the rest of the run still has its archive.
     const std::uint64_t oldEndAt = directory.offset + directory.records.size() +
                                    (directory.zip64EndRecord ? kZip64EndSize + kLocatorSize : 0);
+    const std::uint64_t oldSize = oldEndAt + directory.endRecord.size();
+    const std::vector<char> overwritten = ReadBytes(file, at, out.size());
     constexpr std::array<char, 4> kErased{};
-    file.writeAt(oldEndAt, kErased.data(), kErased.size());
-    file.writeAt(at, out.data(), out.size());
-    progress.advance(2 * count - 1, 2 * count);
-    file.truncate(at + out.size());
+    try {
+        file.writeAt(oldEndAt, kErased.data(), kErased.size());
+        file.writeAt(at, out.data(), out.size());
+        progress.advance(2 * count - 1, 2 * count);
+        file.truncate(at + out.size());
+    } catch (const RuntimeError&) {
+        try {
+            std::vector<char> tail = directory.records;
+            if (directory.zip64EndRecord) {
+                tail.insert(tail.end(), directory.zip64EndRecord->begin(),
+                            directory.zip64EndRecord->end());
+            }
+            tail.insert(tail.end(), directory.endRecord.begin(), directory.endRecord.end());
+            file.writeAt(at, overwritten.data(), overwritten.size());
+            file.writeAt(directory.offset, tail.data(), tail.size());
+            file.truncate(oldSize);
+        } catch (const RuntimeError&) {
+            // The file stays unreadable; the updater puts its backup back.
+        }
+        throw;
+    }
     return removed;
 }
 
