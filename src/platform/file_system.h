@@ -56,6 +56,9 @@ class FileSystem {
 
     // Moves a file over another in one step: the target is either the old or the new file.
     virtual void replaceFile(const std::string& from, const std::string& to) = 0;
+    // Gives the file a second name (a hard link) where the file system allows it, and copies
+    // it there (keeping its time) where not. The file itself stays where it is, untouched.
+    virtual void keepAs(const std::string& from, const std::string& to) = 0;
     virtual bool fileExists(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     // Creates one directory; its parent must exist. An existing directory is no error.

@@ -379,6 +379,16 @@ void PosixFileSystem::replaceFile(const std::string& from, const std::string& to
     if (::rename(source.c_str(), target.c_str()) != 0) Fail(errno);
 }
 
+void PosixFileSystem::keepAs(const std::string& from, const std::string& to) {
+    if (::link(resolve(from).c_str(), resolve(to).c_str()) == 0) return;
+    // File systems without hard links (FAT, some network shares) get a copy.
+    if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
+        copyFile(from, to);
+        return;
+    }
+    Fail(errno);
+}
+
 bool PosixFileSystem::fileExists(const std::string& path) {
     const FileStatus status = StatusOf(resolve(path));
     return status.found && !status.directory;

@@ -34,6 +34,7 @@ class PosixFileSystem : public FileSystem {
     FileTime modificationTime(const std::string& path) override;
     std::string readFirstLine(const std::string& path) override;
     void replaceFile(const std::string& from, const std::string& to) override;
+    void keepAs(const std::string& from, const std::string& to) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;

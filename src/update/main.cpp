@@ -22,8 +22,8 @@ const std::string CRLF{text::CRLF};
 // How a stretch of the run lets it go on.
 enum class Next { Continue, Exit, End };
 
-// How often a failure inside the exit is reported before the program gives up and ends: an
-// archive that cannot be put back must not keep the updater asking for ever.
+// How often the exit is tried in full before it gives up on what keeps failing: an archive
+// that cannot be put back must not keep the updater reporting for ever.
 constexpr int kExitAttempts = 3;
 
 void Show(UpdateRun& run, const std::string& text, const std::string& title, int boxStyle) {
@@ -321,12 +321,14 @@ void RestoreArchive(UpdateRun& run) {
     if (ProbeFile(run.os, run.BackupPath)) run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
 }
 
-void RunExitSection(UpdateRun& run) {
-    if (run.Cancelled) {
+// The exit's steps. Once the archive could not be put back, the last pass leaves out the
+// restore (its backup stays beside the archive) and the note already shown.
+void RunExitSection(UpdateRun& run, bool restoreGivenUp) {
+    if (run.Cancelled && !restoreGivenUp) {
         Show(run, "ORV-Update wurde abgebrochen!" + CRLF + CRLF + "ORVEN wird wieder gestartet!",
              "ORV-Update abbrechen", style::kInformation);
     }
-    if (run.BackupMade) RestoreArchive(run);
+    if (run.BackupMade && !restoreGivenUp) RestoreArchive(run);
     if (!run.os.commandLine().empty()) {
         run.frmShellExecute.show(run.InstallDir);
         run.frmShellExecute.unload();
@@ -335,16 +337,21 @@ void RunExitSection(UpdateRun& run) {
 }
 
 // Every way through the run but the missing INI file ends here. An error inside it is
-// reported and the exit starts again, a bounded number of times.
+// reported and the exit starts again; a failure that persists (an archive that cannot be put
+// back) is reported a bounded number of times, and the application is still started again.
 void ExitSection(UpdateRun& run) {
-    for (int attempt = 1;; ++attempt) {
+    for (int attempt = 1; attempt <= kExitAttempts; ++attempt) {
         try {
-            RunExitSection(run);
+            RunExitSection(run, false);
             return;
         } catch (const RuntimeError& error) {
             ReportError(run, error);
-            if (attempt == kExitAttempts) return;
         }
+    }
+    try {
+        RunExitSection(run, true);
+    } catch (const RuntimeError& error) {
+        ReportError(run, error);
     }
 }
 

@@ -182,6 +182,12 @@ void Win32FileSystem::replaceFile(const std::string& from, const std::string& to
     }
 }
 
+void Win32FileSystem::keepAs(const std::string& from, const std::string& to) {
+    if (CreateHardLinkW(ApiPath(to).c_str(), ApiPath(from).c_str(), nullptr)) return;
+    // Volumes without hard links (FAT, some network shares) get a copy.
+    copyFile(from, to);
+}
+
 bool Win32FileSystem::fileExists(const std::string& path) {
     const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectory(attributes);

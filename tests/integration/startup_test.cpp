@@ -221,25 +221,39 @@ TEST(StartUp, ReportsAFailedCopyAndEndsThroughTheExit) {
     EXPECT_FALSE(inst.os.start.state().loaded);
 }
 
-TEST(ExitSection, GivesUpAfterABoundedNumberOfFailures) {
-    Installation inst;
-    inst.writeArchive(kGoodArchive);
-    inst.os.commandLineText.clear();
-    inst.os.answers = {Answer::No};
-    // From the question on, the archive cannot be put back.
-    inst.os.onBox = [&inst](std::size_t index) {
-        if (index == 0) {
-            inst.os.faulty.failFrom(FileOp::Replace, inst.os.faulty.count(FileOp::Replace) + 1,
-                                    err::kPermissionDenied);
-        }
-    };
-    inst.run();
+TEST(ExitSection, GivesUpAfterABoundedNumberOfFailuresAndStillRestarts) {
     const std::string report = "Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = "
                                "70\r\nFehler =     Zugriff verweigert";
-    ASSERT_EQ(inst.os.boxes.size(), 4u);
-    for (std::size_t i = 1; i < 4; ++i) EXPECT_EQ(inst.os.boxes[i].text, report);
-    // Nothing is lost: the delivered archive is still there as the backup.
-    EXPECT_TRUE(inst.backupExists());
+    const std::string note = "ORV-Update wurde abgebrochen!\r\n\r\nORVEN wird wieder gestartet!";
+    for (const bool byApplication : {false, true}) {
+        SCOPED_TRACE(byApplication ? "started by the application" : "started by hand");
+        Installation inst;
+        inst.writeArchive(kGoodArchive);
+        const std::string delivered = inst.archiveBytes();
+        if (!byApplication) inst.os.commandLineText.clear();
+        inst.os.answers = {Answer::No};
+        // From the question on, the archive cannot be put back.
+        inst.os.onBox = [&inst](std::size_t index) {
+            if (index == 0) {
+                inst.os.faulty.failFrom(FileOp::Replace,
+                                        inst.os.faulty.count(FileOp::Replace) + 1,
+                                        err::kPermissionDenied);
+            }
+        };
+        inst.run();
+        std::vector<std::string> expected;
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            if (byApplication) expected.push_back(note); // the cancellation after a comparison
+            expected.push_back(report);
+        }
+        const std::vector<std::string> texts = inst.boxTexts();
+        const std::vector<std::string> shown(texts.begin() + 1, texts.end());
+        EXPECT_EQ(shown, expected);
+        // Nothing is lost: the delivered archive is still there as the backup.
+        EXPECT_EQ(inst.box.readFile(Installation::kBackup), delivered);
+        EXPECT_EQ(inst.os.launcher.launches.size(), byApplication ? 1u : 0u);
+        EXPECT_FALSE(inst.os.start.state().loaded);
+    }
 }
 
 TEST(ExitSection, RestartsExactlyWhenStartedByTheApplication) {

@@ -135,6 +135,11 @@ void FaultyFileSystem::replaceFile(const std::string& from, const std::string& t
     real_.replaceFile(from, to);
 }
 
+void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
+    tick(FileOp::Copy);
+    real_.keepAs(from, to);
+}
+
 bool FaultyFileSystem::fileExists(const std::string& path) {
     tick(FileOp::Exists);
     return real_.fileExists(path);

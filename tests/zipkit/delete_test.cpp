@@ -23,7 +23,7 @@ class Removal : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto archives = testing::GeneratedArchives();
-        if (!archives) GTEST_SKIP() << "python3 is missing: no test archives";
+        if (!archives) GTEST_SKIP() << "no test archives: python3 was missing at build time";
         archives_ = *archives;
     }
 

@@ -145,9 +145,6 @@ struct LayoutCase {
     std::vector<std::string> remaining;
 };
 
-const std::vector<std::string> kAllNames{"orvupd.txt", "ORVEN.MDB", "SYSTEM/a.ocx", "SYSTEM/b.dll",
-                                         "docs/liesmich.txt"};
-
 const LayoutCase kLayouts[] = {
     {"plain", {"*orvupd.txt"}, {"ORVEN.MDB", "SYSTEM/a.ocx", "SYSTEM/b.dll", "docs/liesmich.txt"}},
     {"plain", {"ORVEN.MDB", "*.OCX", "*.DLL"}, {"orvupd.txt", "docs/liesmich.txt"}},

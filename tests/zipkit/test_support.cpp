@@ -57,33 +57,6 @@ bool HaveProgram(const std::string& name) {
     return Run("command -v " + Quoted(name)).exitCode == 0;
 }
 
-// The generated archives live as long as the test program.
-class GeneratedFolder {
-  public:
-    GeneratedFolder() {
-        if (!HaveProgram("python3")) return;
-        const std::string folder = TemporaryFolder("zipkit-archives");
-        const ToolResult made =
-            Run("python3 " + Quoted(ORV_ZIPKIT_ARCHIVE_SCRIPT) + " " + Quoted(folder));
-        if (made.exitCode != 0) {
-            ADD_FAILURE() << "make_archives.py failed:\n" << made.output;
-            return;
-        }
-        folder_ = folder;
-    }
-    ~GeneratedFolder() {
-        std::error_code ignored;
-        if (folder_) fs::remove_all(*folder_, ignored);
-    }
-    GeneratedFolder(const GeneratedFolder&) = delete;
-    GeneratedFolder& operator=(const GeneratedFolder&) = delete;
-
-    const std::optional<std::string>& folder() const { return folder_; }
-
-  private:
-    std::optional<std::string> folder_;
-};
-
 } // namespace
 
 Sandbox::Sandbox() : root_(TemporaryFolder("zipkit")) {}
@@ -154,8 +127,8 @@ std::vector<std::string> Leftovers(const std::string& root) {
 }
 
 std::optional<std::string> GeneratedArchives() {
-    static const GeneratedFolder generated;
-    return generated.folder();
+    if (!fs::exists(std::string(ORV_ZIPKIT_ARCHIVES) + "/complete")) return std::nullopt;
+    return ORV_ZIPKIT_ARCHIVES;
 }
 
 std::vector<LibzipEntry> ReadWithLibzip(const std::string& nativePath) {
@@ -247,6 +220,14 @@ void FailingFileSystem::replaceFile(const std::string& from, const std::string& 
         throw RuntimeError(err::kPermissionDenied);
     }
     real_.replaceFile(from, to);
+}
+
+void FailingFileSystem::keepAs(const std::string& from, const std::string& to) {
+    ++replaces_;
+    if (replaceFailsAt_ == replaces_ || held_.count(real_.nativePath(from)) > 0) {
+        throw RuntimeError(err::kPermissionDenied);
+    }
+    real_.keepAs(from, to);
 }
 
 std::unique_ptr<OutputFile> FailingFileSystem::createFile(const std::string& path) {

@@ -33,7 +33,7 @@ class Installation : public ::testing::Test {
   protected:
     void SetUp() override {
         const auto archives = GeneratedArchives();
-        if (!archives) GTEST_SKIP() << "python3 is missing: no test archives";
+        if (!archives) GTEST_SKIP() << "no test archives: python3 was missing at build time";
         archives_ = *archives;
         box_.makeFolder("ORVEN");
     }
@@ -136,9 +136,9 @@ TEST_F(Installation, ReplacesFilesAndUsesExistingFoldersInAnyCase) {
     for (const auto& [path, state] : after) {
         paths.insert(path);
     }
-    // The old file gives way to the new one, which brings the name as the archive spells it.
-    EXPECT_EQ(paths, (std::set<std::string>{"orv", "orv/ORVEN.MDB", "orv/keep.ini"}));
-    EXPECT_EQ(after["orv/ORVEN.MDB"].contents.size(), 360000u);
+    // The new file takes the old one's place, under the name the old one had.
+    EXPECT_EQ(paths, (std::set<std::string>{"orv", "orv/orven.mdb", "orv/keep.ini"}));
+    EXPECT_EQ(after["orv/orven.mdb"].contents.size(), 360000u);
     EXPECT_EQ(after["orv/keep.ini"], (testing::NodeState{"untouched", 1000000000}));
 }
 
@@ -256,12 +256,12 @@ struct FaultCase {
 };
 
 // py_deflated.zip holds orvupd.txt, ORV/ORVEN.MDB and ORV/system/x.ocx. With all three there,
-// placing them takes six moves: old file aside, new file in, for each.
+// placing them takes six moves: old file kept under a second name, new file in, for each.
 const std::set<std::string> kAll = {"orvupd.txt", "ORV/ORVEN.MDB", "ORV/system/x.ocx"};
 const FaultCase kFaults[] = {
-    {"first old file cannot move aside", Fault::Replace, 1, kAll},
+    {"first old file cannot be kept", Fault::Replace, 1, kAll},
     {"first new file cannot move in", Fault::Replace, 2, kAll},
-    {"second old file cannot move aside", Fault::Replace, 3, kAll},
+    {"second old file cannot be kept", Fault::Replace, 3, kAll},
     {"second new file cannot move in", Fault::Replace, 4, kAll},
     {"last new file cannot move in", Fault::Replace, 6, kAll},
     {"second file new, cannot move in", Fault::Replace, 3, {"orvupd.txt"}},

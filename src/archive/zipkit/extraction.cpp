@@ -167,7 +167,7 @@ void WriteEntry(FileSystem& files, zip_t* archive, const PlannedEntry& entry,
 
 struct Placement {
     std::string target;
-    std::optional<std::string> backup; // the old file, moved aside
+    std::optional<std::string> backup; // a second name of the old file
     bool replaced = false;             // the new file is in place
 };
 
@@ -188,7 +188,8 @@ void RollBack(FileSystem& files, const std::vector<Placement>& placements,
     }
 }
 
-// Moves each new file over its target, keeping the old one aside until all are in place.
+// Moves each new file over its target in one step, keeping the old one under a second name
+// until all are in place: whenever the updater stops, each target is the old or the new file.
 void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
                 TemporaryFiles& temporaries) {
     std::vector<Placement> placements;
@@ -198,7 +199,7 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
             Placement& placement = placements.emplace_back(Placement{file.target, {}, false});
             if (files.fileExists(file.target)) {
                 const std::string backup = temporaries.asideOf(file.target);
-                files.replaceFile(file.target, backup);
+                files.keepAs(file.target, backup);
                 placement.backup = backup;
             }
             files.replaceFile(file.temporary, file.target);

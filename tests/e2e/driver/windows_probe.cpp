@@ -22,15 +22,16 @@ bool HasVisibleStyle(HWND window) {
     return (StyleOf(window) & WS_VISIBLE) != 0;
 }
 
+// Window enumeration calls back with the system's calling convention, which a lambda does
+// not have on 32-bit Windows.
+BOOL CALLBACK CollectWindow(HWND window, LPARAM list) {
+    reinterpret_cast<std::vector<HWND>*>(list)->push_back(window);
+    return TRUE;
+}
+
 std::vector<HWND> ChildrenOf(HWND parent) {
     std::vector<HWND> children;
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM list) -> BOOL {
-            reinterpret_cast<std::vector<HWND>*>(list)->push_back(child);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&children));
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&children));
     return children;
 }
 
@@ -168,20 +169,15 @@ bool Responds(HWND window, UINT timeoutMs) {
 }
 
 std::vector<HWND> TopLevelWindowsOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> found;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto& s = *reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == s.processId) s.found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> all;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&all));
+    std::vector<HWND> found;
+    for (HWND window : all) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId) found.push_back(window);
+    }
+    return found;
 }
 
 // A dialog with the text control of a message box; the class alone would also take other
