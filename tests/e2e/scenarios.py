@@ -501,11 +501,11 @@ def _build() -> list[Scenario]:
         placed=placed + db_held.existing))
     s.append(Scenario(
         "archive_held_at_exit", "the application takes the archive while the question is up, "
-        "answer No: the restore fails, is reported a bounded number of times, the run ends, "
-        "and the delivered archive survives", holds=(Hold(inst.archive_path, at_box=1),),
-        answers=("No", "OK", "OK", "OK"),
+        "answer No: the restore fails, is reported a bounded number of times, the application "
+        "is started again as the note promised, and the delivered archive survives",
+        holds=(Hold(inst.archive_path, at_box=1),), answers=("No", "OK", "OK", "OK"),
         boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), CANCELLED_BOX, HELD_BOX,
-               GENERAL_ERROR_BOX), max_boxes=20, restarts=None, archive="kept"))
+               GENERAL_ERROR_BOX), max_boxes=20, restarts=1, archive="kept"))
     read_only = dataclasses.replace(inst, read_only_archive=True)
     placed, count = _whole_run(read_only)
     s.append(Scenario(

@@ -13,7 +13,7 @@
 
 #include "platform/runtime_error.h"
 #include "posix/unique_fd.h"
-#include "sandbox.h"
+#include "support/sandbox.h"
 
 namespace orv::posix {
 namespace {

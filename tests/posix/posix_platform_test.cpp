@@ -6,7 +6,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sandbox.h"
+#include "support/sandbox.h"
 
 namespace orv::posix {
 namespace {

@@ -13,7 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "sandbox.h"
+#include "support/sandbox.h"
 #include "ui/progress_channel.h"
 #include "ui/start_window.h"
 

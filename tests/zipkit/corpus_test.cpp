@@ -46,7 +46,7 @@ class CorpusArchive : public ::testing::TestWithParam<std::string> {};
 TEST_P(CorpusArchive, UnpacksFaithfullyOrIsRefused) {
     testing::Sandbox box;
     box.writeFile("outside.txt", "sentinel");
-    box.makeFolder("target");
+    box.makeDirectory("target");
     const auto outsideBefore = testing::Snapshot(box.root());
     posix::PosixFileSystem files;
     Zipkit zipkit{files};

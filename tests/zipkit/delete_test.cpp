@@ -154,9 +154,9 @@ TEST_F(Removal, ArchivesThatCannotBeReadAreLeftAsTheyAre) {
     for (const BrokenCase& c : cases) {
         std::filesystem::remove_all(box_.path("update"));
         if (c.archive == nullptr) {
-            box_.makeFolder("update");
+            box_.makeDirectory("update");
         } else if (std::string(c.archive) == "folder.zip") {
-            box_.makeFolder("update/orvupd.zip");
+            box_.makeDirectory("update/orvupd.zip");
         } else {
             useArchive(c.archive);
         }

@@ -99,7 +99,7 @@ class InPlaceRemoval : public ::testing::Test {
     bool makeArchive(const std::string& kind) {
         if (!HaveTool("python3 --version")) return false;
         if (kind == "infozip" && !HaveTool("zip -v")) return false;
-        box_.makeFolder("update");
+        box_.makeDirectory("update");
         box_.writeFile("writer.py", kWriter);
         const std::string command =
             "python3 '" + box_.path("writer.py") + "' " + kind + " '" + archive() + "'";

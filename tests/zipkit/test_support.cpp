@@ -21,14 +21,6 @@ namespace fs = std::filesystem;
 namespace orv::zipkit::testing {
 namespace {
 
-std::string TemporaryFolder(const char* prefix) {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string pattern =
-        std::string(tmp != nullptr && *tmp != '\0' ? tmp : "/tmp") + "/" + prefix + "-XXXXXX";
-    if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-    return pattern;
-}
-
 // Quotes a word for the shell.
 std::string Quoted(const std::string& word) {
     std::string quoted = "'";
@@ -58,23 +50,6 @@ bool HaveProgram(const std::string& name) {
 }
 
 } // namespace
-
-Sandbox::Sandbox() : root_(TemporaryFolder("zipkit")) {}
-
-Sandbox::~Sandbox() {
-    std::error_code ignored;
-    fs::remove_all(root_, ignored);
-}
-
-void Sandbox::writeFile(const std::string& relative, const std::string& contents) const {
-    fs::create_directories(fs::path(path(relative)).parent_path());
-    std::ofstream out(path(relative), std::ios::binary | std::ios::trunc);
-    out << contents;
-}
-
-void Sandbox::makeFolder(const std::string& relative) const {
-    fs::create_directories(path(relative));
-}
 
 std::string ReadFile(const std::string& path) {
     std::ifstream in(path, std::ios::binary);

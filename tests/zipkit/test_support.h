@@ -14,26 +14,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
+#include "support/sandbox.h"
 #include "platform/windows.h"
 
 namespace orv::zipkit::testing {
 
 // A fresh temporary folder, removed with everything in it afterwards.
-class Sandbox {
-  public:
-    Sandbox();
-    ~Sandbox();
-    Sandbox(const Sandbox&) = delete;
-    Sandbox& operator=(const Sandbox&) = delete;
-
-    const std::string& root() const { return root_; }
-    std::string path(const std::string& relative) const { return root_ + "/" + relative; }
-    void writeFile(const std::string& relative, const std::string& contents) const;
-    void makeFolder(const std::string& relative) const;
-
-  private:
-    std::string root_;
-};
+using orv::testing::Sandbox;
 
 std::string ReadFile(const std::string& path);
 void CopyFile(const std::string& from, const std::string& to);

@@ -35,7 +35,7 @@ class Installation : public ::testing::Test {
         const auto archives = GeneratedArchives();
         if (!archives) GTEST_SKIP() << "no test archives: python3 was missing at build time";
         archives_ = *archives;
-        box_.makeFolder("ORVEN");
+        box_.makeDirectory("ORVEN");
     }
 
     // Puts a generated archive in place of the update archive; false when it was not made.
@@ -43,7 +43,7 @@ class Installation : public ::testing::Test {
         const std::string from = archives_ + "/" + name;
         if (!std::filesystem::exists(from)) return false;
         if (std::filesystem::is_directory(from)) {
-            box_.makeFolder("update/orvupd.zip");
+            box_.makeDirectory("update/orvupd.zip");
         } else {
             testing::CopyFile(from, box_.path("update/orvupd.zip"));
         }
@@ -113,7 +113,7 @@ TEST_F(Installation, MasksPickEntriesByTheirWholePath) {
     ASSERT_TRUE(useArchive("py_deflated.zip"));
     for (const MaskCase& c : cases) {
         std::filesystem::remove_all(box_.path("ORVEN"));
-        box_.makeFolder("ORVEN");
+        box_.makeDirectory("ORVEN");
         EXPECT_EQ(extract(c.mask), static_cast<std::int32_t>(c.written.size())) << c.mask;
         std::set<std::string> written;
         for (const auto& [path, contents] : Contents(box_.path("ORVEN"))) {
