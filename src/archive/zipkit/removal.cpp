@@ -23,7 +23,7 @@ std::vector<bool> EntriesToRemove(FileSystem& files, const std::string& archiveP
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
         const char* stored = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
         if (stored == nullptr) throw ZipError(*zip_get_error(archive.get()), archivePath);
-        drop[index] = MaskMatches(mask, WithoutFolderMark(stored));
+        drop[static_cast<std::size_t>(index)] = MaskMatches(mask, WithoutFolderMark(stored));
     }
     return drop;
 }

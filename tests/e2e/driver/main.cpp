@@ -39,10 +39,21 @@ StartedProcess Launch(const std::wstring& exe, const std::wstring& args) {
     STARTUPINFOW startup{};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION info{};
-    if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                        nullptr, &startup, &info))
-        throw std::runtime_error("cannot start " + Utf8(exe) + " (error " +
-                                 std::to_string(GetLastError()) + ")");
+    // Wine now and then refuses a start with an internal error (1359) while another process
+    // of the prefix is starting up; a few more tries get through.
+    constexpr int kAttempts = 5;
+    for (int attempt = 1;; ++attempt) {
+        if (CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                           nullptr, &startup, &info)) {
+            break;
+        }
+        const DWORD error = GetLastError();
+        if (error != ERROR_INTERNAL_ERROR || attempt == kAttempts) {
+            throw std::runtime_error("cannot start " + Utf8(exe) + " (error " +
+                                     std::to_string(error) + ")");
+        }
+        Sleep(300);
+    }
     const Handle thread(info.hThread);
     return StartedProcess{Handle(info.hProcess), info.dwProcessId};
 }
