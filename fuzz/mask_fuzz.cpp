@@ -25,8 +25,25 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         !orv::zipkit::MaskMatches(path, path)) {
         std::abort();
     }
-    // A star in front never loses a match.
-    if (matches && !orv::zipkit::MaskMatches("*" + std::string(mask), path)) std::abort();
-    static_cast<void>(orv::zipkit::FoldedPath(path));
+    // A mask without wildcards matches exactly the paths that name the same file; bytes that
+    // are not valid UTF-8 compare as bytes.
+    if (mask.find_first_of("*?") == std::string_view::npos &&
+        matches != (orv::zipkit::FoldedPath(mask) == orv::zipkit::FoldedPath(path))) {
+        std::abort();
+    }
+    // A star in front never loses a match ("*.*" is no pattern but the mask of every entry,
+    // also of one without a dot, which "**.*" does not match).
+    if (matches && mask != "*.*" && !orv::zipkit::MaskMatches("*" + std::string(mask), path)) {
+        std::abort();
+    }
+    // A star at the end never loses one either.
+    if (matches && mask != "*.*" && !orv::zipkit::MaskMatches(std::string(mask) + "*", path)) {
+        std::abort();
+    }
+    // "?" stands for one character, and a byte that is none is one too.
+    const std::string anyOne(orv::zipkit::FoldedPath(path).size(), '?');
+    if (!orv::zipkit::MaskMatches(anyOne, path) || orv::zipkit::MaskMatches(anyOne + "?", path)) {
+        std::abort();
+    }
     return 0;
 }

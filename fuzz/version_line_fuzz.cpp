@@ -6,6 +6,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "platform/text.h"
 #include "update/version_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
@@ -20,7 +21,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // characters, so an umlaut in the date moves the cut).
     if (a.date != update.substr(0, a.date.size())) std::abort();
     if (!a.label.empty() && a.date + a.label != update) std::abort();
-    if (a.key.size() > 8) std::abort();
+    // Eight characters at most; a character may take several bytes (an umlaut, or a byte
+    // that is no character of its own and stays with the one before it).
+    if (orv::text::Len(a.key) > 8) std::abort();
     // Exactly one of greater, equal, smaller.
     const int relations = (a.key > b.key) + (a.key == b.key) + (a.key < b.key);
     if (relations != 1) std::abort();

@@ -77,6 +77,24 @@ const MaskCase kRules[] = {
     {"\xC3", "\xC3\xA4", false}, // a broken character is not a prefix of one
 };
 
+// Names stored in an old code page: bytes that are not UTF-8 compare as bytes, one character
+// each, and the ASCII letters around them still without regard to case.
+const MaskCase kUndecodedBytes[] = {
+    {"o\xB5\xFEo", "o\xB5\xFEo", true},
+    {"O\xB5\xFEO", "o\xB5\xFEo", true},
+    {"o??o", "o\xB5\xFEo", true},
+    {"o?o", "o\xB5\xFEo", false},
+    {"o\xB5\xFEo", "o\xB5\xFE", false},
+    {"o\xB5", "o\xB6", false},
+    {"\xB5", "\xC2\xB5", false}, // a lone byte is not the character it stands for in Latin-1
+    {"\xE4", "\xC3\xA4", false},
+    {"*.OCX", "Gr\xFC\xDF.ocx", true},
+    {"GR\xFC*", "gr\xFC/x.dll", true},
+    {"*ORVUPD.TXT", "\xFF\xFE/orvupd.txt", true},
+    {"*.*", "\x80", true},
+    {"*\xFC", "\xC3\xBC", false},
+};
+
 class MaskTable : public ::testing::TestWithParam<MaskCase> {};
 
 TEST_P(MaskTable, Matches) {
@@ -86,6 +104,7 @@ TEST_P(MaskTable, Matches) {
 
 INSTANTIATE_TEST_SUITE_P(PlanMasks, MaskTable, ::testing::ValuesIn(kPlanMasks));
 INSTANTIATE_TEST_SUITE_P(Rules, MaskTable, ::testing::ValuesIn(kRules));
+INSTANTIATE_TEST_SUITE_P(UndecodedBytes, MaskTable, ::testing::ValuesIn(kUndecodedBytes));
 
 struct HardCase {
     std::string mask;
