@@ -17,10 +17,13 @@ std::size_t OffsetOf(std::string_view s, std::size_t index) {
 
 } // namespace
 
+// A character is a byte with the continuation bytes that follow it; a stray continuation
+// byte at the start counts as a character of its own, as everywhere else here.
 std::size_t Len(std::string_view s) {
     std::size_t count = 0;
-    for (const char c : s) {
-        if (!IsContinuation(static_cast<unsigned char>(c))) ++count;
+    for (std::size_t pos = 0; pos < s.size(); ++count) {
+        ++pos;
+        while (pos < s.size() && IsContinuation(static_cast<unsigned char>(s[pos]))) ++pos;
     }
     return count;
 }

@@ -16,6 +16,9 @@ TEST(Text, CountsCharactersNotBytes) {
     EXPECT_EQ(text::Mid("15.03.2019 3.1", 11), " 3.1");
     EXPECT_EQ(text::Mid("15.03", 7, 4), "");
     EXPECT_EQ(text::Left("ab", 10), "ab");
+    // Bytes that are no valid UTF-8 still make up whole characters, and nothing is lost.
+    EXPECT_EQ(text::Len("\xbc" "A"), 2u);
+    EXPECT_EQ(text::Left("\xbc" "A", 1) + text::Right("\xbc" "A", 1), "\xbc" "A");
 }
 
 TEST(Text, UpperCasesLatinLetters) {
