@@ -3,13 +3,21 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
+#include <sys/inotify.h>
 #include <sys/stat.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <array>
 #include <cerrno>
+#include <cstring>
 #include <ctime>
+#include <map>
 #include <optional>
+#include <set>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -24,6 +32,8 @@ namespace {
 // and a file without any line break must not be read into memory whole.
 constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kChunk = 64 * 1024;
+// What one request to the kernel copies at most.
+constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
 
 [[noreturn]] void Fail(int errnoValue) {
     throw RuntimeError(ErrorNumberOf(errnoValue));
@@ -68,19 +78,44 @@ bool Exists(const std::string& nativePath) {
 }
 
 // The entry of the directory whose name equals name without regard to case; the first in
-// byte order of the names when several do.
-std::optional<std::string> FindWithoutCase(const std::string& directory, const std::string& name) {
-    const UniqueDir dir{::opendir(directory.empty() ? "." : directory.c_str())};
+// byte order of the names when several do. Reads the whole directory.
+std::optional<std::string> ScanWithoutCase(const std::string& directory, const std::string& name) {
+    const UniqueDir dir{::opendir(directory.c_str())};
     if (!dir.valid()) return std::nullopt;
     const std::string wanted = text::UCase(name);
     std::optional<std::string> best;
     while (const dirent* entry = ::readdir(dir.get())) {
-        const std::string candidate = entry->d_name;
+        const std::string_view candidate = entry->d_name;
         if (candidate == "." || candidate == "..") continue;
         if (text::UCase(candidate) != wanted) continue;
-        if (!best || candidate < *best) best = candidate;
+        if (!best || candidate < *best) best = std::string(candidate);
     }
     return best;
+}
+
+// File systems whose every change the kernel reports to a watching program: local disks and
+// memory. A network share is changed by other computers without a word, so its folders are
+// read anew each time.
+bool ReportsEveryChange(const std::string& directory) {
+    struct statfs info {};
+    if (::statfs(directory.c_str(), &info) != 0) return false;
+    constexpr std::array<unsigned long, 13> kLocal = {
+        0xEF53,     // ext2, ext3, ext4
+        0x58465342, // xfs
+        0x9123683E, // btrfs
+        0x01021994, // tmpfs
+        0xF2F52010, // f2fs
+        0x794C7630, // overlayfs
+        0x2FC12FC1, // zfs
+        0x3153464A, // jfs
+        0x52654973, // reiserfs
+        0x4D44,     // FAT
+        0x2011BAB0, // exFAT
+        0x5346544E, // NTFS (ntfs-3g)
+        0x7366746E, // NTFS (ntfs3)
+    };
+    const auto type = static_cast<unsigned long>(info.f_type);
+    return std::find(kLocal.begin(), kLocal.end(), type) != kLocal.end();
 }
 
 struct FileStatus {
@@ -135,6 +170,27 @@ void WriteAll(int fd, const char* data, std::size_t size) {
         if (written == 0) Fail(EIO);
         data += written;
         size -= static_cast<std::size_t>(written);
+    }
+}
+
+// Copies the rest of one file into another inside the kernel: the bytes do not pass through
+// the updater, and a file system that can share blocks between files does so. False, with
+// nothing copied, where the kernel cannot do it for these files.
+bool CopyInKernel(int in, int out) {
+    bool first = true;
+    for (;;) {
+        const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kCopyStep, 0);
+        if (copied == 0) return true;
+        if (copied > 0) {
+            first = false;
+            continue;
+        }
+        if (errno == EINTR) continue;
+        if (first && (errno == EXDEV || errno == EINVAL || errno == ENOSYS || errno == EOPNOTSUPP ||
+                      errno == EBADF)) {
+            return false;
+        }
+        Fail(errno);
     }
 }
 
@@ -257,25 +313,235 @@ int ErrorNumberOf(int errnoValue) {
     }
 }
 
-PosixFileSystem::PosixFileSystem(std::string driveRoot) : driveRoot_(std::move(driveRoot)) {
-    if (driveRoot_.empty()) driveRoot_ = "/";
+// A component of a path that was found under another spelling in a watched folder.
+struct CaseMatch {
+    int watch;
+    std::string written;
+    std::string found;
+};
+
+// The names in each folder that was searched, by their upper-case form. A folder is read once;
+// afterwards the kernel's notices of every change to it (inotify), this program's own changes
+// included, keep its names current, and a folder that is removed is forgotten. Where notices
+// cannot be had, each search reads the folder as before.
+class FolderNames {
+  public:
+    FolderNames() = default;
+    ~FolderNames() = default;
+    FolderNames(const FolderNames&) = delete;
+    FolderNames& operator=(const FolderNames&) = delete;
+
+    // The entry of the folder (st: its status) that a component named name stands for: the
+    // name itself where it exists (exact), otherwise as ScanWithoutCase(). *watch is set to the
+    // folder's watch, or -1 where the folder cannot be watched: then the folder is read for
+    // this one search, and the caller asks the kernel about the exact name itself.
+    std::optional<std::string> find(const std::string& folder, const struct stat& st,
+                                    const std::string& name, int* watch) {
+        *watch = -1;
+        takeNotices();
+        const auto known = watchOf_.find(Identity{st.st_dev, st.st_ino});
+        const Folder* names =
+            known != watchOf_.end() ? &folders_.at(known->second) : read(folder, st);
+        if (names == nullptr) return ScanWithoutCase(folder, name);
+        *watch = watchOf_.at(names->identity);
+        if (names->has(name)) return name;
+        return names->first(name);
+    }
+
+    // Whether the folder's names are known (so that exact names need no question either).
+    bool watches(const struct stat& st) {
+        takeNotices();
+        return watchOf_.count(Identity{st.st_dev, st.st_ino}) > 0;
+    }
+
+    // A folder path whose components were found without regard to case: the path it was
+    // resolved to, while every such component would still be found the same way and the path
+    // still names the same folder (st: its status then). Remembered only for watched folders.
+    std::optional<std::string> resolvedFolder(const std::string& written, struct stat* st) {
+        const auto known = resolved_.find(written);
+        if (known == resolved_.end()) return std::nullopt;
+        const ResolvedFolder& folder = known->second;
+        if (::stat(folder.native.c_str(), st) == 0 && S_ISDIR(st->st_mode) &&
+            st->st_dev == folder.identity.device && st->st_ino == folder.identity.inode) {
+            takeNotices();
+            const bool holds = std::all_of(
+                folder.matches.begin(), folder.matches.end(), [this](const CaseMatch& match) {
+                    const auto names = folders_.find(match.watch);
+                    return names != folders_.end() && !names->second.has(match.written) &&
+                           names->second.first(match.written) == match.found;
+                });
+            if (holds) return folder.native;
+        }
+        resolved_.erase(known);
+        return std::nullopt;
+    }
+
+    void rememberFolder(const std::string& written, const std::string& native,
+                        const struct stat& st, std::vector<CaseMatch> matches) {
+        if (resolved_.size() >= kMostResolvedFolders) resolved_.clear();
+        resolved_[written] =
+            ResolvedFolder{native, Identity{st.st_dev, st.st_ino}, std::move(matches)};
+    }
+
+    // Starts the resolution of another path: notices that arrived meanwhile are taken.
+    void beginResolution() { drained_ = false; }
+
+  private:
+    struct Identity {
+        dev_t device;
+        ino_t inode;
+        bool operator<(const Identity& other) const {
+            return device != other.device ? device < other.device : inode < other.inode;
+        }
+    };
+    struct Folder {
+        Identity identity;
+        // Upper-case name -> the names that have it, in byte order.
+        std::unordered_map<std::string, std::set<std::string>> byKey;
+
+        void add(const std::string& name) { byKey[text::UCase(name)].insert(name); }
+        bool has(const std::string& name) const {
+            const auto it = byKey.find(text::UCase(name));
+            return it != byKey.end() && it->second.count(name) > 0;
+        }
+        // The first name in byte order that equals name without regard to case.
+        std::optional<std::string> first(const std::string& name) const {
+            const auto it = byKey.find(text::UCase(name));
+            if (it == byKey.end()) return std::nullopt;
+            return *it->second.begin();
+        }
+        void remove(const std::string& name) {
+            const auto it = byKey.find(text::UCase(name));
+            if (it == byKey.end()) return;
+            it->second.erase(name);
+            if (it->second.empty()) byKey.erase(it);
+        }
+    };
+
+    struct ResolvedFolder {
+        std::string native;
+        Identity identity;
+        std::vector<CaseMatch> matches;
+    };
+
+    // More distinct folder paths than an update touches: then the memory starts afresh.
+    static constexpr std::size_t kMostResolvedFolders = 4096;
+    static constexpr std::uint32_t kChanges =
+        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
+
+    // Reads the folder under watch; nullptr where it cannot be watched or read, or where the
+    // path no longer names the folder that was asked about.
+    const Folder* read(const std::string& folder, const struct stat& st) {
+        if (!notices_.valid()) {
+            if (unavailable_) return nullptr;
+            notices_ = UniqueFd{::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)};
+            if (!notices_.valid()) {
+                unavailable_ = true;
+                return nullptr;
+            }
+        }
+        if (!ReportsEveryChange(folder)) return nullptr;
+        // Watched before it is read: a change while reading arrives as a notice afterwards.
+        const int watch = ::inotify_add_watch(notices_.get(), folder.c_str(), kChanges);
+        if (watch < 0) return nullptr;
+        const UniqueDir dir{::opendir(folder.c_str())};
+        struct stat opened {};
+        if (!dir.valid() || ::fstat(::dirfd(dir.get()), &opened) != 0 ||
+            opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
+            forget(watch);
+            return nullptr;
+        }
+        Folder names{Identity{st.st_dev, st.st_ino}, {}};
+        while (const dirent* entry = ::readdir(dir.get())) {
+            const std::string_view name = entry->d_name;
+            if (name != "." && name != "..") names.add(std::string(name));
+        }
+        watchOf_[names.identity] = watch;
+        return &(folders_[watch] = std::move(names));
+    }
+
+    // Applies every notice that has arrived, once per resolution: the questions within one are
+    // answered from the same state.
+    void takeNotices() {
+        if (!notices_.valid() || drained_) return;
+        drained_ = true;
+        alignas(inotify_event) std::array<char, 64 * 1024> buffer;
+        for (;;) {
+            const ssize_t got = ::read(notices_.get(), buffer.data(), buffer.size());
+            if (got <= 0) {
+                if (got < 0 && errno == EINTR) continue;
+                return; // nothing more (EAGAIN), or the notices failed: nothing to apply
+            }
+            for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
+                inotify_event event{};
+                std::memcpy(&event, buffer.data() + at, sizeof event);
+                const char* name = buffer.data() + at + sizeof event;
+                apply(event, event.len > 0 ? std::string(name) : std::string());
+                at += sizeof event + event.len;
+            }
+        }
+    }
+
+    void apply(const inotify_event& event, const std::string& name) {
+        if ((event.mask & IN_Q_OVERFLOW) != 0) {
+            // Notices were lost: nothing remembered can be trusted.
+            forgetAll();
+            return;
+        }
+        const auto folder = folders_.find(event.wd);
+        if (folder == folders_.end()) return;
+        if ((event.mask & (IN_IGNORED | IN_DELETE_SELF)) != 0) {
+            forget(event.wd);
+        } else if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+            folder->second.add(name);
+        } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
+            folder->second.remove(name);
+        }
+    }
+
+    void forget(int watch) {
+        ::inotify_rm_watch(notices_.get(), watch);
+        const auto folder = folders_.find(watch);
+        if (folder == folders_.end()) return;
+        watchOf_.erase(folder->second.identity);
+        folders_.erase(folder);
+    }
+
+    void forgetAll() {
+        while (!folders_.empty()) {
+            forget(folders_.begin()->first);
+        }
+    }
+
+    UniqueFd notices_;
+    bool unavailable_ = false;        // the kernel gives no notices to this program
+    bool drained_ = false;            // the notices were taken in this resolution
+    std::map<int, Folder> folders_;   // by watch
+    std::map<Identity, int> watchOf_; // the watch of each folder
+    std::unordered_map<std::string, ResolvedFolder> resolved_; // by the folder path as written
+};
+
+PosixFileSystem::PosixFileSystem(std::string driveRoot)
+    : driveRoot_(std::move(driveRoot)), folderNames_(std::make_unique<FolderNames>()) {
+    if (driveRoot_.empty()) driveRoot_.assign(1, '/');
     while (driveRoot_.size() > 1 && driveRoot_.back() == '/')
         driveRoot_.pop_back();
 }
 
+PosixFileSystem::~PosixFileSystem() = default;
+
 std::string PosixFileSystem::resolve(const std::string& path) const {
-    std::string result;
+    std::string start;
     std::size_t pos = 0;
     if (!path.empty() && path[0] == '\\') {
-        result = driveRoot_;
+        start = driveRoot_;
     } else if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') {
-        result = driveRoot_;
+        start = driveRoot_;
         pos = 2;
     } else if (!path.empty() && path[0] == '/') {
-        result = "/";
+        start = "/";
     }
-
-    bool lookUp = true; // false once a component does not exist: nothing below it does
+    std::vector<std::string> components;
     while (pos < path.size()) {
         if (IsSeparator(path[pos])) {
             ++pos;
@@ -284,19 +550,74 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
         std::size_t end = pos;
         while (end < path.size() && !IsSeparator(path[end]))
             ++end;
-        std::string component = path.substr(pos, end - pos);
+        components.push_back(path.substr(pos, end - pos));
         pos = end;
-
-        if (lookUp && component != "." && component != ".." && !Exists(Join(result, component))) {
-            if (auto match = FindWithoutCase(result, component)) {
-                component = std::move(*match);
-            } else {
-                lookUp = false;
-            }
-        }
-        result = Join(result, component);
     }
-    return result;
+
+    if (components.empty()) return start;
+    folderNames_->beginResolution();
+    const std::string last = components.back();
+    components.pop_back();
+
+    // A folder resolved before under another spelling: it and the watch of its names answer
+    // without a walk. Otherwise most paths exist as written: one question to the kernel settles
+    // those, as every component found as written is its own exact match.
+    std::string folderWritten = start;
+    for (const std::string& component : components) {
+        folderWritten = Join(folderWritten, component);
+    }
+    struct stat st {};
+    std::string folder;
+    bool folderExists = true;
+    if (const auto known = folderNames_->resolvedFolder(folderWritten, &st)) {
+        folder = *known;
+    } else if (const std::string written = Join(folderWritten, last); Exists(written)) {
+        return written;
+    } else if (::stat(folderWritten.empty() ? "." : folderWritten.c_str(), &st) == 0 &&
+               S_ISDIR(st.st_mode)) {
+        folder = folderWritten;
+    } else {
+        folder = start;
+        std::vector<CaseMatch> matches;
+        bool watched = true;
+        for (const std::string& component : components) {
+            std::string found = component;
+            if (folderExists && component != "." && component != ".." &&
+                !Exists(Join(folder, component))) {
+                int watch = -1;
+                std::optional<std::string> match;
+                if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 &&
+                    S_ISDIR(st.st_mode)) {
+                    match =
+                        folderNames_->find(folder.empty() ? "." : folder, st, component, &watch);
+                }
+                if (match) {
+                    found = std::move(*match);
+                    matches.push_back(CaseMatch{watch, component, found});
+                    watched = watched && watch >= 0;
+                } else {
+                    folderExists = false; // nothing below a missing component exists
+                }
+            }
+            folder = Join(folder, found);
+        }
+        if (folderExists) {
+            folderExists =
+                ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+        }
+        if (folderExists && watched && !matches.empty()) {
+            folderNames_->rememberFolder(folderWritten, folder, st, std::move(matches));
+        }
+    }
+
+    // Then the last component in that folder.
+    const std::string inFolder = Join(folder, last);
+    if (!folderExists || last == "." || last == "..") return inFolder;
+    if (folder != folderWritten && !folderNames_->watches(st) && Exists(inFolder)) return inFolder;
+    int watch = -1;
+    const std::optional<std::string> match =
+        folderNames_->find(folder.empty() ? "." : folder, st, last, &watch);
+    return match ? Join(folder, *match) : inFolder;
 }
 
 void PosixFileSystem::probeOpen(const std::string& path) {
@@ -312,22 +633,27 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
 
     const std::string target = resolve(to);
     const std::size_t slash = target.rfind('/');
-    const std::string directory = slash == std::string::npos ? "." : target.substr(0, slash + 1);
+    const std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
     const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    std::string pattern = directory + "." + name + ".orvtmp-XXXXXX";
-    UniqueFd out{::mkostemp(pattern.data(), O_CLOEXEC)};
+    // One fixed name beside the target: a copy that was killed halfway leaves its part there,
+    // and the next copy to the same target takes it over instead of leaving it for ever.
+    const std::string partPath = directory + "." + name + ".orvtmp-copy";
+    UniqueFd out{::open(partPath.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600)};
     if (!out.valid()) {
         // The target's folder is missing: the path, not the file, is not found.
         if (errno == ENOENT) throw RuntimeError(err::kPathNotFound);
         Fail(errno);
     }
-    TemporaryFile temporary{pattern};
+    TemporaryFile temporary{partPath};
 
-    std::vector<char> buffer(kChunk);
-    for (;;) {
-        const ssize_t got = ReadSome(in.get(), buffer.data(), buffer.size());
-        if (got == 0) break;
-        WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(got));
+    if (!CopyInKernel(in.get(), out.get())) {
+        std::vector<char> buffer(kChunk);
+        for (;;) {
+            const ssize_t got = ReadSome(in.get(), buffer.data(), buffer.size());
+            if (got == 0) break;
+            WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(got));
+        }
     }
     // The permissions follow the source where the file system allows it.
     ::fchmod(out.get(), source.st_mode & 0777);

@@ -13,11 +13,18 @@ namespace orv::posix {
 // The run-time error number for an errno value.
 int ErrorNumberOf(int errnoValue);
 
+// The names of the folders that were searched without regard to case (defined with the file
+// system).
+class FolderNames;
+
 class PosixFileSystem : public FileSystem {
   public:
     // driveRoot: the folder that a rooted path without a drive ("\x") and a path with a drive
     // letter ("C:\x") lie below; "/" for the real root.
     explicit PosixFileSystem(std::string driveRoot = "/");
+    ~PosixFileSystem() override;
+    PosixFileSystem(const PosixFileSystem&) = delete;
+    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
 
     // Windows-style path -> POSIX path: "\" becomes "/"; each component that exists is found
     // without regard to case (an exact match wins, otherwise the first match in byte order of
@@ -45,6 +52,10 @@ class PosixFileSystem : public FileSystem {
 
   private:
     std::string driveRoot_;
+    // Remembers folder contents between calls, so that a name that does not exist as written
+    // costs no reading of its folder; resolve() stays const, as its result does not depend on
+    // what is remembered.
+    std::unique_ptr<FolderNames> folderNames_;
 };
 
 } // namespace orv::posix

@@ -289,5 +289,118 @@ TEST_F(InstallationTree, ExistenceOfFilesAndDirectories) {
     }
 }
 
+// Folders that were searched once are remembered between calls. Whatever changes them
+// afterwards, this file system or another program, the next search must see the change.
+struct FolderChange {
+    const char* what;
+    std::function<void(const Sandbox&, PosixFileSystem&)> change;
+    const char* path;
+    const char* expected; // below the sandbox
+};
+
+void Rename(const Sandbox& box, const char* from, const char* to) {
+    std::filesystem::rename(box.path(from), box.path(to));
+}
+
+TEST(RememberedFolders, SearchesSeeEveryLaterChange) {
+    const FolderChange cases[] = {
+        {"another program makes the file",
+         [](const Sandbox& box, PosixFileSystem&) { box.writeFile("ORVEN32/orv/NEU.TXT", ""); },
+         "\\orven32\\ORV\\neu.txt", "ORVEN32/orv/NEU.TXT"},
+        {"another program removes the file",
+         [](const Sandbox& box, PosixFileSystem&) {
+             std::filesystem::remove(box.path("ORVEN32/orv/Alt.txt"));
+         },
+         "\\orven32\\ORV\\alt.txt", "ORVEN32/orv/alt.txt"},
+        {"another program renames the file",
+         [](const Sandbox& box, PosixFileSystem&) {
+             Rename(box, "ORVEN32/orv/Alt.txt", "ORVEN32/orv/ALT.TXT");
+         },
+         "\\orven32\\ORV\\alt.txt", "ORVEN32/orv/ALT.TXT"},
+        {"a spelling that comes first in byte order appears",
+         [](const Sandbox& box, PosixFileSystem&) { box.writeFile("ORVEN32/orv/B.TXT", ""); },
+         "\\orven32\\ORV\\b.TXT", "ORVEN32/orv/B.TXT"},
+        {"the folder's exact spelling appears beside it",
+         [](const Sandbox& box, PosixFileSystem&) { box.makeDirectory("ORVEN32/ORV"); },
+         "\\orven32\\ORV\\alt.txt", "ORVEN32/ORV/alt.txt"},
+        {"the folder is renamed and another takes its place",
+         [](const Sandbox& box, PosixFileSystem&) {
+             Rename(box, "ORVEN32/orv", "ORVEN32/alt");
+             box.writeFile("ORVEN32/Orv/ALT.TXT", "");
+         },
+         "\\orven32\\ORV\\alt.txt", "ORVEN32/Orv/ALT.TXT"},
+        {"a renamed folder keeps its names",
+         [](const Sandbox& box, PosixFileSystem&) { Rename(box, "ORVEN32/orv", "ORVEN32/Neu"); },
+         "\\orven32\\neu\\alt.TXT", "ORVEN32/Neu/Alt.txt"},
+        {"a folder below is removed and made again",
+         [](const Sandbox& box, PosixFileSystem&) {
+             std::filesystem::remove_all(box.path("ORVEN32/orv/Hilfe"));
+             box.makeDirectory("ORVEN32/orv/HILFE");
+         },
+         "\\orven32\\orv\\hilfe\\x.txt", "ORVEN32/orv/HILFE/x.txt"},
+        {"this file system makes the file",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.createFile("\\orven32\\orv\\NEU.TXT")->close();
+         },
+         "\\orven32\\ORV\\neu.txt", "ORVEN32/orv/NEU.TXT"},
+        {"this file system removes the file",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.deleteFile("\\orven32\\orv\\alt.txt");
+         },
+         "\\orven32\\ORV\\alt.txt", "ORVEN32/orv/alt.txt"},
+        {"this file system moves a file over a new name",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.replaceFile("\\orven32\\orv\\alt.txt", "\\orven32\\orv\\C.TXT");
+         },
+         "\\orven32\\ORV\\c.txt", "ORVEN32/orv/C.TXT"},
+        {"this file system gives the file a second name",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.keepAs("\\orven32\\orv\\alt.txt", "\\orven32\\orv\\ALT.BAK");
+         },
+         "\\orven32\\ORV\\alt.bak", "ORVEN32/orv/ALT.BAK"},
+        {"this file system copies the file",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.copyFile("\\orven32\\orv\\alt.txt", "\\orven32\\orv\\KOPIE.TXT");
+         },
+         "\\orven32\\ORV\\kopie.txt", "ORVEN32/orv/KOPIE.TXT"},
+        {"this file system makes a folder",
+         [](const Sandbox&, PosixFileSystem& files) {
+             files.createDirectory("\\orven32\\orv\\NEU");
+         },
+         "\\orven32\\ORV\\neu\\x.txt", "ORVEN32/orv/NEU/x.txt"},
+    };
+    for (const FolderChange& c : cases) {
+        Sandbox box;
+        box.writeFile("ORVEN32/orv/Alt.txt", "alt");
+        box.writeFile("ORVEN32/orv/b.txt", "");
+        box.writeFile("ORVEN32/orv/Hilfe/x.txt", "");
+        PosixFileSystem files{box.root()};
+        // Searches that fill the memory: names missing, present, and a folder spelt otherwise.
+        for (const char* path :
+             {"\\orven32\\ORV\\neu.txt", "\\orven32\\ORV\\alt.txt", "\\orven32\\ORV\\b.TXT",
+              "\\ORVEN32\\ORV\\HILFE\\X.TXT", "\\orven32\\neu\\alt.TXT", "\\orven32\\ORV\\c.txt"}) {
+            files.resolve(path);
+        }
+        c.change(box, files);
+        EXPECT_EQ(files.resolve(c.path), box.path(c.expected)) << c.what;
+    }
+}
+
+TEST(RememberedFolders, ManyChangesAtOnceAreNotLost) {
+    Sandbox box;
+    box.makeDirectory("Viele");
+    PosixFileSystem files{box.root()};
+    EXPECT_EQ(files.resolve("\\viele\\letzte.txt"), box.path("Viele/letzte.txt"));
+    // More changes than the kernel holds for a reader that does not look meanwhile.
+    for (int i = 0; i < 17'000; ++i) {
+        const UniqueFd file{::open(box.path("Viele/f" + std::to_string(i)).c_str(),
+                                   O_WRONLY | O_CREAT | O_CLOEXEC, 0644)};
+        ASSERT_TRUE(file.valid());
+    }
+    box.writeFile("Viele/LETZTE.TXT", "");
+    EXPECT_EQ(files.resolve("\\viele\\letzte.txt"), box.path("Viele/LETZTE.TXT"));
+    EXPECT_EQ(files.resolve("\\viele\\F16999"), box.path("Viele/f16999"));
+}
+
 } // namespace
 } // namespace orv::posix

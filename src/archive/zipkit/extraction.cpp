@@ -203,6 +203,7 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
                 placement.backup = backup;
             }
             files.replaceFile(file.temporary, file.target);
+            temporaries.moved(file.temporary);
             placement.replaced = true;
         }
     } catch (const RuntimeError&) {

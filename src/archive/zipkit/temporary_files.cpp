@@ -1,6 +1,5 @@
 #include "archive/zipkit/temporary_files.h"
 
-#include <algorithm>
 #include <cstdint>
 
 #include "platform/runtime_error.h"
@@ -24,7 +23,7 @@ std::string TemporaryName(const std::string& target, const char* kind, std::uint
 
 TemporaryFiles::~TemporaryFiles() {
     for (const std::string& path : paths_) {
-        removeQuietly(path);
+        if (!path.empty()) removeQuietly(path);
     }
 }
 
@@ -43,9 +42,12 @@ void TemporaryFiles::removeQuietly(const std::string& path) {
 std::string TemporaryFiles::freeName(const std::string& target, const char* kind) {
     std::uint32_t n = 1;
     std::string candidate = TemporaryName(target, kind, n);
-    while (files_.fileExists(candidate) || files_.directoryExists(candidate)) {
+    while ((candidate != noFile_ && files_.fileExists(candidate)) ||
+           files_.directoryExists(candidate)) {
         candidate = TemporaryName(target, kind, ++n);
     }
+    noFile_.clear();
+    positions_[candidate] = paths_.size();
     paths_.push_back(candidate);
     return candidate;
 }
@@ -71,13 +73,18 @@ void TemporaryFiles::clearLeftovers(const std::string& target) {
         }
         removeQuietly(old);
     }
-    for (std::uint32_t n = 1; files_.fileExists(TemporaryName(target, kNewFile, n)); ++n) {
+    std::uint32_t n = 1;
+    for (; files_.fileExists(TemporaryName(target, kNewFile, n)); ++n) {
         removeQuietly(TemporaryName(target, kNewFile, n));
     }
+    noFile_ = TemporaryName(target, kNewFile, n);
 }
 
 void TemporaryFiles::keep(const std::string& path) {
-    paths_.erase(std::remove(paths_.begin(), paths_.end(), path), paths_.end());
+    const auto position = positions_.find(path);
+    if (position == positions_.end()) return;
+    paths_[position->second].clear();
+    positions_.erase(position);
 }
 
 } // namespace orv::zipkit

@@ -1,7 +1,9 @@
 #pragma once
 // Temporary files beside their targets, removed when the call that made them ends.
 
+#include <cstddef>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "platform/file_system.h"
@@ -29,13 +31,19 @@ class TemporaryFiles {
     void clearLeftovers(const std::string& target);
     // Leaves the file in place at the end: it holds the only copy of something.
     void keep(const std::string& path);
+    // The file was moved to its target: there is nothing left under its name to remove.
+    void moved(const std::string& path) { keep(path); }
 
   private:
     std::string freeName(const std::string& target, const char* kind);
     void removeQuietly(const std::string& path);
 
     FileSystem& files_;
-    std::vector<std::string> paths_;
+    std::vector<std::string> paths_; // in the order made; empty where kept or moved
+    std::unordered_map<std::string, std::size_t> positions_; // of each path in paths_
+    // The last name that clearLeftovers() found holding no file: a name for a new file there
+    // need not be asked about as a file again.
+    std::string noFile_;
 };
 
 } // namespace orv::zipkit
