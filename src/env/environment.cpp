@@ -34,8 +34,8 @@ std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::st
     try {
         std::string buffer(kBufferSize, '\0');
         if (!key.empty()) {
-            const std::string value =
-                text::Left(os.profileString(section, key, "", kBufferSize, iniPath), kBufferSize - 1);
+            const std::string value = text::Left(
+                os.profileString(section, key, "", kBufferSize, iniPath), kBufferSize - 1);
             buffer.replace(0, std::min(value.size() + 1, buffer.size()), value + '\0');
         }
         std::erase(buffer, '\0');

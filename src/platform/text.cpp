@@ -3,14 +3,17 @@
 namespace orv::text {
 namespace {
 
-bool IsContinuation(unsigned char c) { return (c & 0xC0) == 0x80; }
+bool IsContinuation(unsigned char c) {
+    return (c & 0xC0) == 0x80;
+}
 
 // Byte offset of the character with the given 0-based index, or s.size().
 std::size_t OffsetOf(std::string_view s, std::size_t index) {
     std::size_t pos = 0;
     for (std::size_t count = 0; pos < s.size() && count < index; ++count) {
         ++pos;
-        while (pos < s.size() && IsContinuation(static_cast<unsigned char>(s[pos]))) ++pos;
+        while (pos < s.size() && IsContinuation(static_cast<unsigned char>(s[pos])))
+            ++pos;
     }
     return pos;
 }
@@ -23,12 +26,15 @@ std::size_t Len(std::string_view s) {
     std::size_t count = 0;
     for (std::size_t pos = 0; pos < s.size(); ++count) {
         ++pos;
-        while (pos < s.size() && IsContinuation(static_cast<unsigned char>(s[pos]))) ++pos;
+        while (pos < s.size() && IsContinuation(static_cast<unsigned char>(s[pos])))
+            ++pos;
     }
     return count;
 }
 
-std::string Left(std::string_view s, std::size_t n) { return std::string(s.substr(0, OffsetOf(s, n))); }
+std::string Left(std::string_view s, std::size_t n) {
+    return std::string(s.substr(0, OffsetOf(s, n)));
+}
 
 std::string Right(std::string_view s, std::size_t n) {
     const std::size_t length = Len(s);

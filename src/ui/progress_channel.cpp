@@ -11,7 +11,9 @@
 namespace orv::ui {
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsDigit(char c) {
+    return c >= '0' && c <= '9';
+}
 
 // The leading number as text: sign, digits, "." and decimals; empty when there is none.
 std::string LeadingNumber(std::string_view text) {
@@ -19,10 +21,12 @@ std::string LeadingNumber(std::string_view text) {
     if (pos == std::string_view::npos) return "";
     std::string number;
     if (text[pos] == '+' || text[pos] == '-') number += text[pos++];
-    while (pos < text.size() && IsDigit(text[pos])) number += text[pos++];
+    while (pos < text.size() && IsDigit(text[pos]))
+        number += text[pos++];
     if (pos < text.size() && text[pos] == '.') {
         number += text[pos++];
-        while (pos < text.size() && IsDigit(text[pos])) number += text[pos++];
+        while (pos < text.size() && IsDigit(text[pos]))
+            number += text[pos++];
     }
     return number;
 }
@@ -36,9 +40,12 @@ std::int32_t ChannelValue(std::string_view text) {
     if (number.empty() || number == ".") return 0;
 
     double magnitude = 0;
-    const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), magnitude);
-    if (error == std::errc::result_out_of_range) magnitude = std::numeric_limits<double>::infinity();
-    else if (error != std::errc{} || end != number.data() + number.size()) return 0;
+    const auto [end, error] =
+        std::from_chars(number.data(), number.data() + number.size(), magnitude);
+    if (error == std::errc::result_out_of_range)
+        magnitude = std::numeric_limits<double>::infinity();
+    else if (error != std::errc{} || end != number.data() + number.size())
+        return 0;
 
     const double rounded = RoundHalfEven(negative ? -magnitude : magnitude);
     constexpr auto kMax = std::numeric_limits<std::int32_t>::max();

@@ -21,10 +21,10 @@ inline constexpr int kFontWeight = 700;
 struct Rect {
     float left, top, width, height;
 };
-inline constexpr Rect kFrame1{108, 156, 4368, 888};       // in the window
-inline constexpr Rect kPicProgress{84, 348, 4176, 225};   // in Frame1
-inline constexpr Rect kTxtStatus{4332, 144, 384, 288};    // in the window
-inline constexpr Rect kLabel1{240, 336, 4248, 264};       // in the window
+inline constexpr Rect kFrame1{108, 156, 4368, 888};     // in the window
+inline constexpr Rect kPicProgress{84, 348, 4176, 225}; // in Frame1
+inline constexpr Rect kTxtStatus{4332, 144, 384, 288};  // in the window
+inline constexpr Rect kLabel1{240, 336, 4248, 264};     // in the window
 inline constexpr const char* kLayoutTitle = "ORVEN-Update";
 inline constexpr const char* kFrame1Caption = "Update-Status";
 inline constexpr const char* kLabel1Caption = "Label1";

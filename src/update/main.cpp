@@ -66,9 +66,10 @@ Next LocateIni(UpdateRun& run) {
     const bool inAppDir = ProbeFile(run.os, run.AppDir + "\\orven32.ini");
     const bool inWindowsDir = ProbeFile(run.os, GetWindowsDir(run.os) + "\\orven32.ini");
     if (!inAppDir && !inWindowsDir) {
-        run.Message = "ORVEN32.INI ist weder im Windows-Verzeichnis" + CRLF + GetWindowsDir(run.os) +
-                      " noch im Applikationsverzeichnis" + CRLF + text::UCase(run.AppDir) +
-                      " vorhanden," + CRLF + "bitte überprüfen Sie Ihre ORVEN-Installation.";
+        run.Message = "ORVEN32.INI ist weder im Windows-Verzeichnis" + CRLF +
+                      GetWindowsDir(run.os) + " noch im Applikationsverzeichnis" + CRLF +
+                      text::UCase(run.AppDir) + " vorhanden," + CRLF +
+                      "bitte überprüfen Sie Ihre ORVEN-Installation.";
         Show(run, run.Message, "Datei nicht vorhanden", style::kCritical);
         return Next::End;
     }
@@ -151,14 +152,14 @@ std::string UpdateNote(const VersionLine& update) {
     return "Version " + update.label + " vom " + update.date + " wird installiert.";
 }
 
-std::string VersionFilePath(const UpdateRun& run) { return run.InstallDir + "\\orv\\orvupd.txt"; }
+std::string VersionFilePath(const UpdateRun& run) {
+    return run.InstallDir + "\\orv\\orvupd.txt";
+}
 
-// Extracts the archive's version file into the application directory and removes it from the
-// archive; returns the count of the extraction.
-std::int32_t TakeVersionFile(UpdateRun& run) {
-    const std::int32_t count =
-        run.modZip.ExtractEntries(run.ArchivePath, "*orvupd.txt", run.InstallDir + "\\ORV");
-    return count;
+// Extracts the archive's version file into the application directory, without progress;
+// returns the count of the extraction.
+std::int32_t ExtractVersionFile(UpdateRun& run) {
+    return run.modZip.ExtractEntries(run.ArchivePath, "*orvupd.txt", run.InstallDir + "\\ORV");
 }
 
 VersionLine ReadUpdateVersion(UpdateRun& run) {
@@ -179,7 +180,7 @@ const std::string kNotInArchive =
 
 // Started by the application: compare the update's version with the installed one.
 bool ConfirmAgainstInstalled(UpdateRun& run) {
-    const std::int32_t count = TakeVersionFile(run);
+    const std::int32_t count = ExtractVersionFile(run);
     if (count <= 0) {
         run.Message = kNotInArchive + CRLF + CRLF + kInstallAnyway;
         return Ask(run);
@@ -203,9 +204,9 @@ bool ConfirmAgainstInstalled(UpdateRun& run) {
     } else {
         run.Message = "Das Versionsdatum der zu installierenden Version ist" + CRLF +
                       "älter als das Datum der installierten Version." + CRLF + CRLF +
-                      "Installierte Version: " + installed.label + " vom " + installed.date +
-                      CRLF + CRLF + "Update-Version:       " + update.label + " vom " +
-                      update.date + CRLF + CRLF + kInstallAnyway;
+                      "Installierte Version: " + installed.label + " vom " + installed.date + CRLF +
+                      CRLF + "Update-Version:       " + update.label + " vom " + update.date +
+                      CRLF + CRLF + kInstallAnyway;
     }
     if (!Ask(run)) {
         run.Cancelled = true;
@@ -217,7 +218,7 @@ bool ConfirmAgainstInstalled(UpdateRun& run) {
 // Started by hand: the installed version is unknown; say which one the archive holds.
 bool ConfirmWithoutInstalled(UpdateRun& run) {
     run.VersionNote.clear();
-    const std::int32_t count = TakeVersionFile(run);
+    const std::int32_t count = ExtractVersionFile(run);
     if (count > 0) {
         run.modZip.DeleteEntries(run.ArchivePath, "*orvupd.txt");
         if (ProbeFile(run.os, VersionFilePath(run))) {
@@ -263,10 +264,9 @@ void ReportCopied(UpdateRun& run) {
              style::kCritical);
         return;
     }
-    const std::string countLine = run.CopiedCount == 1
-                                      ? std::string("Es wurde 1 Datei kopiert.")
-                                      : "Es wurden " + std::to_string(run.CopiedCount) +
-                                            " Dateien kopiert.";
+    const std::string countLine =
+        run.CopiedCount == 1 ? std::string("Es wurde 1 Datei kopiert.")
+                             : "Es wurden " + std::to_string(run.CopiedCount) + " Dateien kopiert.";
     run.Message = "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + countLine;
     Show(run, run.Message, "ORV-Update installieren", style::kInformation);
 }
@@ -308,8 +308,8 @@ void Install(UpdateRun& run) {
 
 void ReportError(UpdateRun& run, const RuntimeError& error) {
     run.Message = "Fehler beim Installieren des ORVEN-Updates" + CRLF + CRLF +
-                  "Fehlercode = " + std::to_string(error.number()) + CRLF + "Fehler =     " +
-                  error.description();
+                  "Fehlercode = " + std::to_string(error.number()) + CRLF +
+                  "Fehler =     " + error.description();
     Show(run, run.Message, "Fehler", style::kCritical);
 }
 
@@ -318,7 +318,8 @@ void ReportError(UpdateRun& run, const RuntimeError& error) {
 void RestoreArchive(UpdateRun& run) {
     // The probe of the archive tells the user when the application still holds it.
     static_cast<void>(ProbeFile(run.os, run.ArchivePath));
-    if (ProbeFile(run.os, run.BackupPath)) run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
+    if (ProbeFile(run.os, run.BackupPath))
+        run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
 }
 
 // The exit's steps. Once the archive could not be put back, the last pass leaves out the

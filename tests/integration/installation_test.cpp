@@ -59,7 +59,8 @@ TEST(Installation, PutsEveryFileWhereThePlanSays) {
         {"ORVEN32/update/orvupd.zip", delivered},
     };
     std::map<std::string, std::string> found;
-    for (const auto& [path, contents] : inst.box.snapshot()) found[path] = contents;
+    for (const auto& [path, contents] : inst.box.snapshot())
+        found[path] = contents;
     EXPECT_EQ(found, expected); // databases only in their directories, never in ORVEN32
 
     ASSERT_EQ(inst.os.boxes.size(), 2u);
@@ -118,16 +119,30 @@ struct ReportCase {
 
 TEST(Installation, ReportsHowManyFilesItCopied) {
     const ReportCase kCases[] = {
-        {"by hand, one file", "", {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}},
-         kReportOne, "ORV-Update installieren", 64},
-        {"by the application, the version file counts", "01.02.2019 3.0",
-         {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}}, ReportOf(2),
-         "ORV-Update installieren", 64},
-        {"nothing to extract", "", {{"leer/", ""}}, "Keine Dateien zum Kopieren vorhanden.",
-         "ORVEN-Update installieren", 16},
-        {"a database missing from the archive", "",
-         {{"ORVEN.MDB", "a"}, {"ORVVW.MDB", "b"}, {"x.txt", "c"}}, ReportOf(3),
-         "ORV-Update installieren", 64},
+        {"by hand, one file",
+         "",
+         {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}},
+         kReportOne,
+         "ORV-Update installieren",
+         64},
+        {"by the application, the version file counts",
+         "01.02.2019 3.0",
+         {{"orvupd.txt", "15.03.2019 3.1\r\n"}, {"liesmich.txt", "neu"}},
+         ReportOf(2),
+         "ORV-Update installieren",
+         64},
+        {"nothing to extract",
+         "",
+         {{"leer/", ""}},
+         "Keine Dateien zum Kopieren vorhanden.",
+         "ORVEN-Update installieren",
+         16},
+        {"a database missing from the archive",
+         "",
+         {{"ORVEN.MDB", "a"}, {"ORVVW.MDB", "b"}, {"x.txt", "c"}},
+         ReportOf(3),
+         "ORV-Update installieren",
+         64},
     };
     for (const ReportCase& c : kCases) {
         SCOPED_TRACE(c.name);

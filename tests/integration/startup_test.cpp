@@ -15,9 +15,10 @@ using testing::Box;
 using testing::FileOp;
 using testing::Installation;
 
-const std::string kWhereItBelongs = "Stellen Sie sicher, dass sich das Programm im \r\n"
-                                    "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses\r\n"
-                                    "von ORVEN befindet, z. B. c:\\orven32\\update\r\n\r\n";
+const std::string kWhereItBelongs =
+    "Stellen Sie sicher, dass sich das Programm im \r\n"
+    "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses\r\n"
+    "von ORVEN befindet, z. B. c:\\orven32\\update\r\n\r\n";
 
 std::string MessageA(const std::string& dir) {
     return "Das Update-Programm wird aus dem Verzeichnis " + dir + " aufgerufen.\r\n\r\n" +
@@ -62,14 +63,17 @@ TEST(StartUp, RefusesToRunOutsideTheApplicationsUpdateDirectory) {
     const RefusalCase kCases[] = {
         {"application missing",
          [](Installation& i) { std::filesystem::remove(i.file("ORVEN32/orv/orven32.exe")); },
-         {{MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}}, kApplication},
+         {{MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
+         kApplication},
         {"directory of six other characters",
          [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\BACKUP"; },
-         {{MessageB("C:\\ORVEN32\\BACKUP"), "ORVEN-Update", 16}}, kApplication},
+         {{MessageB("C:\\ORVEN32\\BACKUP"), "ORVEN-Update", 16}},
+         kApplication},
         {"directory of another length: the application is not found",
          [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\UPD2"; },
          // The exit starts what the cut gave as the installation.
-         {{MessageA("C:\\ORVEN32\\UPD2"), "ORVEN-Update", 16}}, "C:\\ORVEN\\orv\\orven32.exe"},
+         {{MessageA("C:\\ORVEN32\\UPD2"), "ORVEN-Update", 16}},
+         "C:\\ORVEN\\orv\\orven32.exe"},
         {"directory too short to cut",
          [](Installation& i) { i.os.ownDir = "C:\\UPD"; },
          {{"Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = 5\r\nFehler =     "
@@ -235,8 +239,7 @@ TEST(ExitSection, GivesUpAfterABoundedNumberOfFailuresAndStillRestarts) {
         // From the question on, the archive cannot be put back.
         inst.os.onBox = [&inst](std::size_t index) {
             if (index == 0) {
-                inst.os.faulty.failFrom(FileOp::Replace,
-                                        inst.os.faulty.count(FileOp::Replace) + 1,
+                inst.os.faulty.failFrom(FileOp::Replace, inst.os.faulty.count(FileOp::Replace) + 1,
                                         err::kPermissionDenied);
             }
         };

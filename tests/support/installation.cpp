@@ -21,11 +21,14 @@ void Installation::writeArchive(const std::vector<ZipEntry>& entries) {
     WriteZip(box.path(kArchive), entries);
 }
 
-void Installation::run() { Main(os); }
+void Installation::run() {
+    Main(os);
+}
 
 std::vector<std::string> Installation::boxTexts() const {
     std::vector<std::string> texts;
-    for (const Box& shown : os.boxes) texts.push_back(shown.text);
+    for (const Box& shown : os.boxes)
+        texts.push_back(shown.text);
     return texts;
 }
 

@@ -8,11 +8,16 @@ namespace {
 
 const char* ControlName(Control control) {
     switch (control) {
-    case Control::Window: return "Start";
-    case Control::Frame1: return "Frame1";
-    case Control::Label1: return "Label1";
-    case Control::PicProgress: return "picProgress";
-    case Control::TxtStatus: return "txtStatus";
+    case Control::Window:
+        return "Start";
+    case Control::Frame1:
+        return "Frame1";
+    case Control::Label1:
+        return "Label1";
+    case Control::PicProgress:
+        return "picProgress";
+    case Control::TxtStatus:
+        return "txtStatus";
     }
     return "?";
 }
@@ -72,7 +77,8 @@ void RecordingStartView::refresh(Control control) {
 }
 
 void RecordingStartView::setStatusText(const std::string& text) {
-    if (!state_.loaded) throw RuntimeError(err::kInvalidCall, "Das Statusfenster ist nicht geladen");
+    if (!state_.loaded)
+        throw RuntimeError(err::kInvalidCall, "Das Statusfenster ist nicht geladen");
     state_.statusText = text;
     statusTexts_.push_back(text);
     if (listener_) listener_->statusTextChanged(text);

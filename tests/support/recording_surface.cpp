@@ -44,7 +44,9 @@ float RecordingSurface::TextWidth(const std::string& text) const {
     return kCharWidth * static_cast<float>(text::Len(text));
 }
 
-float RecordingSurface::TextHeight(const std::string&) const { return kTextHeight; }
+float RecordingSurface::TextHeight(const std::string&) const {
+    return kTextHeight;
+}
 
 void RecordingSurface::SetCurrentX(float x) {
     currentX_ = x;

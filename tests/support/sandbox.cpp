@@ -42,7 +42,9 @@ std::string Sandbox::readFile(const std::string& relative) const {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-bool Sandbox::exists(const std::string& relative) const { return fs::exists(path(relative)); }
+bool Sandbox::exists(const std::string& relative) const {
+    return fs::exists(path(relative));
+}
 
 std::vector<std::pair<std::string, std::string>> Sandbox::snapshot() const {
     std::vector<std::pair<std::string, std::string>> files;

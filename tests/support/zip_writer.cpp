@@ -35,7 +35,8 @@ void WriteZip(const std::string& nativePath, const std::vector<ZipEntry>& entrie
         zip_file_set_mtime(archive.get(), static_cast<zip_uint64_t>(index),
                            static_cast<time_t>(entry.mtime), 0);
     }
-    if (zip_close(archive.get()) != 0) throw std::runtime_error("zip_close failed for " + nativePath);
+    if (zip_close(archive.get()) != 0)
+        throw std::runtime_error("zip_close failed for " + nativePath);
     static_cast<void>(archive.release()); // closed
 }
 

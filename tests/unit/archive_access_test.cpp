@@ -39,8 +39,8 @@ class RecordingZip : public ZipComponent {
     }
     void ZipDeleteFile(const std::string& archivePath, const std::string& mask,
                        ProgressTarget* progress) override {
-        calls.push_back({.what = "ZipDeleteFile", .archive = archivePath, .mask = mask,
-                         .progress = progress});
+        calls.push_back(
+            {.what = "ZipDeleteFile", .archive = archivePath, .mask = mask, .progress = progress});
         if (failure) throw *failure;
     }
 
@@ -66,10 +66,10 @@ struct MaskCase {
 
 TEST_F(ArchiveAccessTest, ChoosesTheFourthArgumentAndProgressFromTheMask) {
     const MaskCase kCases[] = {
-        {"*.*", 1, true},           {"*orvupd.txt", 0, false},  {"*ORVUPD.TXT", 0, false},
-        {"*OrvUpd.Txt", 0, false},  {"ORVTABS.MDB", 0, true},   {"MUNDAREL.MDB", 0, true},
-        {"ORVEN.MDB", 0, true},     {"ORVVW.MDB", 0, true},     {"*.OCX", 0, true},
-        {"*.DLL", 0, true},         {"orvupd.txt", 0, true},    {"*.*x", 0, true},
+        {"*.*", 1, true},          {"*orvupd.txt", 0, false}, {"*ORVUPD.TXT", 0, false},
+        {"*OrvUpd.Txt", 0, false}, {"ORVTABS.MDB", 0, true},  {"MUNDAREL.MDB", 0, true},
+        {"ORVEN.MDB", 0, true},    {"ORVVW.MDB", 0, true},    {"*.OCX", 0, true},
+        {"*.DLL", 0, true},        {"orvupd.txt", 0, true},   {"*.*x", 0, true},
     };
     for (const MaskCase& c : kCases) {
         zip.calls.clear();

@@ -64,12 +64,9 @@ TEST(ProgressChannel, DrawsTheBarAndItsCentredLabel) {
         {"1", 41, "1 %", kBlack},     // the label starts far right of the bar's end
         {"45", 1852, "45 %", kBlack}, // the bar (1852) ends left of the label (1878)
         {"46", 1893, "46 %", kWhite}, // the bar has reached the label: all of it white
-        {"50", 2058, "50 %", kWhite},
-        {"100", 4116, "100 %", kWhite},
-        {"150", 4116, "100 %", kWhite},
-        {"45 %", 1852, "45 %", kBlack},
-        {"", -1, "", kBlack},
-        {"0", -1, "", kBlack},
+        {"50", 2058, "50 %", kWhite},   {"100", 4116, "100 %", kWhite},
+        {"150", 4116, "100 %", kWhite}, {"45 %", 1852, "45 %", kBlack},
+        {"", -1, "", kBlack},           {"0", -1, "", kBlack},
         {"-3", -1, "", kBlack},
     };
     for (const PictureCase& c : kCases) {
@@ -82,7 +79,8 @@ TEST(ProgressChannel, DrawsTheBarAndItsCentredLabel) {
         if (picture.barEnd >= 0) {
             EXPECT_EQ(picture.barColor, kBlue);
             EXPECT_EQ(picture.textColor, c.labelColor);
-            const float labelWidth = RecordingSurface::kCharWidth * static_cast<float>(picture.text.size());
+            const float labelWidth =
+                RecordingSurface::kCharWidth * static_cast<float>(picture.text.size());
             EXPECT_EQ(picture.textX, (4116 - labelWidth) / 2);
             EXPECT_EQ(picture.textY, (165 - RecordingSurface::kTextHeight) / 2);
         }
@@ -141,8 +139,9 @@ TEST(DrawProgress, CentresTheLabelBeforeChoosingItsColour) {
     RecordingSurface surface;
     ui::DrawProgress(surface, 100, 0, 100, true);
     const std::vector<std::string> expected{
-        "AutoRedraw=1", "Cls",           "Line 0,0-4116,165 C00000", "CurrentX=1833",
-        "CurrentY=-15", "ForeColor=FFFFFF", "Print 100 %"};
+        "AutoRedraw=1",  "Cls",          "Line 0,0-4116,165 C00000",
+        "CurrentX=1833", "CurrentY=-15", "ForeColor=FFFFFF",
+        "Print 100 %"};
     EXPECT_EQ(surface.operations(), expected);
 }
 

@@ -74,8 +74,9 @@ TEST(ReadIniValue, GivesTheValueOrTheDefault) {
         std::string ini = c.ini ? c.ini : "";
         if (c.expected.size() == 254) ini = "[ORVEN]\r\nPfad1=" + longValue + "\r\n";
         if (!ini.empty()) inst.box.writeFile("ORVEN32/orv/test.ini", ini);
-        EXPECT_EQ(ReadIniValue(inst.os, "C:\\ORVEN32\\orv\\test.ini", "ORVEN", c.key, c.defaultValue),
-                  c.expected);
+        EXPECT_EQ(
+            ReadIniValue(inst.os, "C:\\ORVEN32\\orv\\test.ini", "ORVEN", c.key, c.defaultValue),
+            c.expected);
         EXPECT_TRUE(inst.os.boxes.empty());
         if (std::string(c.key).empty()) {
             EXPECT_EQ(inst.os.iniReads, 0u);

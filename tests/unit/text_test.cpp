@@ -17,12 +17,22 @@ TEST(Text, CountsCharactersNotBytes) {
     EXPECT_EQ(text::Mid("15.03", 7, 4), "");
     EXPECT_EQ(text::Left("ab", 10), "ab");
     // Bytes that are no valid UTF-8 still make up whole characters, and nothing is lost.
-    EXPECT_EQ(text::Len("\xbc" "A"), 2u);
-    EXPECT_EQ(text::Left("\xbc" "A", 1) + text::Right("\xbc" "A", 1), "\xbc" "A");
+    EXPECT_EQ(text::Len("\xbc"
+                        "A"),
+              2u);
+    EXPECT_EQ(text::Left("\xbc"
+                         "A",
+                         1) +
+                  text::Right("\xbc"
+                              "A",
+                              1),
+              "\xbc"
+              "A");
 }
 
 TEST(Text, UpperCasesLatinLetters) {
-    EXPECT_EQ(text::UCase("c:\\programme\\müller & söhne\\orv"), "C:\\PROGRAMME\\MÜLLER & SÖHNE\\ORV");
+    EXPECT_EQ(text::UCase("c:\\programme\\müller & söhne\\orv"),
+              "C:\\PROGRAMME\\MÜLLER & SÖHNE\\ORV");
     EXPECT_EQ(text::UCase("*orvupd.txt"), "*ORVUPD.TXT");
     EXPECT_EQ(text::UCase("straße ÷"), "STRAßE ÷");
 }

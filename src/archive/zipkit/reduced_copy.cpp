@@ -17,7 +17,8 @@ std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> Contents(ZipArchive
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
         zip_stat_init(&stat);
-        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &stat) != 0 ||
+        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &stat) !=
+                0 ||
             stat.name == nullptr) {
             throw RuntimeError(err::kZipDamaged);
         }
