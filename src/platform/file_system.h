@@ -25,14 +25,19 @@ class OutputFile {
     virtual void close() = 0;
 };
 
-// A file opened to be changed where it stands: read and written at chosen offsets, cut short.
-// No other program may open it meanwhile. Every operation raises RuntimeError on failure.
-class RandomAccessFile {
+// A file opened to be read at chosen offsets. Every operation raises RuntimeError on failure.
+class InputFile {
   public:
-    virtual ~RandomAccessFile() = default;
+    virtual ~InputFile() = default;
     virtual std::uint64_t size() = 0;
     // Reads exactly size bytes; a file that ends before raises 62.
     virtual void readAt(std::uint64_t offset, char* data, std::size_t size) = 0;
+};
+
+// A file opened to be changed where it stands: read and written at chosen offsets, cut short.
+// No other program may open it meanwhile.
+class RandomAccessFile : public InputFile {
+  public:
     virtual void writeAt(std::uint64_t offset, const char* data, std::size_t size) = 0;
     // Cuts the file to this length.
     virtual void truncate(std::uint64_t size) = 0;
@@ -67,6 +72,8 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
     // Sets the last-modified time from seconds since 1970 (UTC).
     virtual void setModificationTime(const std::string& path, std::int64_t unixSeconds) = 0;
+    // Opens an existing file for reading; other programs may read it meanwhile, not change it.
+    virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
     // Opens an existing file for reading and writing in place, shared with no one. A file
     // system that cannot do this raises 5.
     virtual std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& /*path*/) {

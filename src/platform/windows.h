@@ -11,6 +11,9 @@ class ProgressTarget {
   public:
     virtual ~ProgressTarget() = default;
     virtual void setText(const std::string& text) = 0;
+    // Called now and then during long work that changes no text, so that the window the
+    // target belongs to keeps answering.
+    virtual void stillWorking() {}
 };
 
 // A picture box's drawing operations, under their own names. Units are the surface's scale
@@ -70,6 +73,8 @@ class StartView {
     // Sets the text of `txtStatus`; the view then tells its listener.
     virtual void setStatusText(const std::string& text) = 0;
     virtual DrawingSurface& progressSurface() = 0;
+    // Lets the window answer (paint, move) during long work that changes nothing it shows.
+    virtual void letMessagesThrough() {}
 };
 
 // A front end's rendering of `frmShellExecute`.

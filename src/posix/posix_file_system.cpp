@@ -745,13 +745,26 @@ std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path)
     return std::make_unique<PosixOutputFile>(std::move(fd));
 }
 
-std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
-    UniqueFd fd{::open(resolve(path).c_str(), O_RDWR | O_CLOEXEC | O_NOCTTY)};
+namespace {
+
+// Opens a regular file, nothing else (a folder raises 75).
+UniqueFd OpenRegularFile(const std::string& native, int flags) {
+    UniqueFd fd{::open(native.c_str(), flags | O_CLOEXEC | O_NOCTTY)};
     if (!fd.valid()) Fail(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) Fail(errno);
     if (!S_ISREG(st.st_mode)) throw RuntimeError(err::kPathFileAccess);
-    return std::make_unique<PosixRandomAccessFile>(std::move(fd));
+    return fd;
+}
+
+} // namespace
+
+std::unique_ptr<InputFile> PosixFileSystem::openForReading(const std::string& path) {
+    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDONLY));
+}
+
+std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
+    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDWR));
 }
 
 void PosixFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {

@@ -58,6 +58,7 @@ class StartWindow : private StatusTextListener {
       public:
         explicit StatusTarget(StartView& view) : view_(view) {}
         void setText(const std::string& text) override { view_.setStatusText(text); }
+        void stillWorking() override { view_.letMessagesThrough(); }
 
       private:
         StartView& view_;

@@ -211,6 +211,13 @@ std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path)
     return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
+std::unique_ptr<InputFile> Win32FileSystem::openForReading(const std::string& path) {
+    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    return std::make_unique<Win32RandomAccessFile>(std::move(file));
+}
+
 std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::string& path) {
     FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};

@@ -266,6 +266,10 @@ void Win32StartView::setStatusText(const std::string& text) {
     PumpPendingMessages();
 }
 
+void Win32StartView::letMessagesThrough() {
+    if (loaded_) PumpPendingMessages();
+}
+
 void Win32StartView::statusTextChanged() {
     if (!loaded_ || !loaded_->reportChanges) return;
     StatusTextListener& listener = loaded_->listener;

@@ -33,6 +33,7 @@ class Win32StartView final : public StartView {
     void refresh(Control control) override;
     void setStatusText(const std::string& text) override;
     DrawingSurface& progressSurface() override { return surface_; }
+    void letMessagesThrough() override;
 
   private:
     struct Loaded;

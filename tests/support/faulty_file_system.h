@@ -68,6 +68,10 @@ class FaultyFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    // Reading is never made to fail: the updater's own steps are what the faults test.
+    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
+        return real_.openForReading(path);
+    }
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
     std::string nativePath(const std::string& path) override;

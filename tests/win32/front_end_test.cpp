@@ -481,6 +481,20 @@ TEST(Win32StartViewTest, StatusTextReachesTheListener) {
     EXPECT_EQ(listener.texts.back(), "51");
 }
 
+TEST(Win32StartViewTest, LetsPendingMessagesThroughDuringQuietWork) {
+    Win32StartView view{GetModuleHandleW(nullptr)};
+    RecordingListener listener;
+    view.load(listener);
+    view.show();
+    ASSERT_TRUE(PostMessageW(StatusWindow(), WM_NULL, 0, 0));
+    MSG message{};
+    ASSERT_TRUE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+    view.letMessagesThrough();
+    EXPECT_FALSE(PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE));
+    EXPECT_TRUE(listener.texts.empty()) << "no text changed";
+    view.unload();
+}
+
 // The colour of a picture column, one pixel below the top edge.
 COLORREF PixelAt(const GdiSurface& surface, int x, int y) {
     const WindowDc screen{nullptr};

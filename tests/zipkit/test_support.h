@@ -14,8 +14,8 @@
 #include <gtest/gtest.h>
 
 #include "platform/file_system.h"
-#include "support/sandbox.h"
 #include "platform/windows.h"
+#include "support/sandbox.h"
 
 namespace orv::zipkit::testing {
 
@@ -68,7 +68,9 @@ std::optional<ToolResult> TestWithUnzip(const std::string& nativePath);
 class RecordingProgress : public ProgressTarget {
   public:
     void setText(const std::string& text) override { texts.push_back(text); }
+    void stillWorking() override { ++quietCalls; }
     std::vector<std::string> texts;
+    int quietCalls = 0; // calls that only let the window answer
 };
 
 // Progress texts as the status window needs them: decimal numbers, "0" first, rising,
@@ -83,6 +85,8 @@ class FailingFileSystem : public FileSystem {
 
     void failReplaceAt(std::size_t k) { replaceFailsAt_ = k; }
     void failCreateAt(std::size_t k) { createFailsAt_ = k; }
+    // Every read that reaches this offset of a file fails, as when a network share goes away.
+    void failReadsFrom(std::uint64_t offset) { readsFailFrom_ = offset; }
     // The running application holds the file: it can be neither moved nor replaced.
     void hold(const std::string& path) { held_.insert(real_.nativePath(path)); }
     std::size_t replaceCount() const { return replaces_; }
@@ -105,6 +109,7 @@ class FailingFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override { return real_.directoryExists(path); }
     void createDirectory(const std::string& path) override { real_.createDirectory(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     void setModificationTime(const std::string& path, std::int64_t unixSeconds) override {
         real_.setModificationTime(path, unixSeconds);
     }
@@ -116,6 +121,7 @@ class FailingFileSystem : public FileSystem {
     std::size_t creates_ = 0;
     std::optional<std::size_t> replaceFailsAt_;
     std::optional<std::size_t> createFailsAt_;
+    std::optional<std::uint64_t> readsFailFrom_;
     std::set<std::string> held_;
 };
 

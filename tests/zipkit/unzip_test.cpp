@@ -12,6 +12,7 @@
 #include "archive/zipkit/zipkit.h"
 #include "platform/runtime_error.h"
 #include "posix/posix_file_system.h"
+#include "support/zip_writer.h"
 #include "test_support.h"
 
 namespace orv::zipkit {
@@ -301,6 +302,32 @@ INSTANTIATE_TEST_SUITE_P(Faults, FailedPlacement, ::testing::ValuesIn(kFaults),
                              return "case" + std::to_string(testInfo.index);
                          });
 
+// The share that holds the archive goes away in the middle of an entry.
+TEST_F(Installation, AnArchiveThatCannotBeReadToTheEndChangesNothing) {
+    std::string noise(1024 * 1024, '\0');
+    std::uint32_t state = 12345;
+    for (char& c : noise) {
+        state = state * 1103515245u + 12345u;
+        c = static_cast<char>(state >> 24);
+    }
+    box_.makeDirectory("update");
+    orv::testing::WriteZip(box_.path("update/orvupd.zip"), {{"A.DAT", noise}, {"B.DAT", noise}});
+    box_.writeFile("ORVEN/A.DAT", "old A");
+    const auto before = Snapshot(box_.path("ORVEN"));
+
+    testing::FailingFileSystem failing{files_};
+    failing.failReadsFrom(std::filesystem::file_size(box_.path("update/orvupd.zip")) / 4);
+    Zipkit zipkit{failing};
+    try {
+        zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr);
+        FAIL() << "an archive that could not be read was reported as unpacked";
+    } catch (const RuntimeError& error) {
+        EXPECT_EQ(error.number(), err::kDeviceIo) << error.description();
+    }
+    EXPECT_EQ(Snapshot(box_.path("ORVEN")), before);
+    EXPECT_TRUE(Leftovers(box_.root()).empty());
+}
+
 struct LeftoverCase {
     const char* what;
     std::map<std::string, std::string> before; // below ORVEN
@@ -376,6 +403,20 @@ TEST_F(Installation, ProgressRisesWithTheBytesWritten) {
     RecordingProgress nothing;
     EXPECT_EQ(extract("*.NIX", &nothing), 0);
     EXPECT_EQ(nothing.texts, (std::vector<std::string>{"0", "100"}));
+}
+
+// Moving many files into place changes no percentage; the window must still get its turns.
+TEST_F(Installation, ManyFilesLetTheWindowAnswerWhileTheyAreMovedIntoPlace) {
+    std::vector<orv::testing::ZipEntry> entries;
+    for (int i = 0; i < 100; ++i) {
+        entries.push_back({"DATEI" + std::to_string(i) + ".TXT", std::string(10, 'x')});
+    }
+    box_.makeDirectory("update");
+    orv::testing::WriteZip(box_.path("update/orvupd.zip"), entries);
+    RecordingProgress progress;
+    EXPECT_EQ(extract("*.*", &progress), 100);
+    EXPECT_GE(progress.quietCalls, 100 / 16);
+    EXPECT_TRUE(testing::IsCompleteProgress(progress.texts));
 }
 
 } // namespace

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "archive/zipkit/entry_path.h"
+#include "archive/zipkit/entry_stream.h"
 #include "archive/zipkit/mask.h"
 #include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
@@ -17,7 +18,8 @@
 namespace orv::zipkit {
 namespace {
 
-constexpr std::size_t kBufferSize = 64 * 1024;
+// How many files are moved into place between two chances for the status window to answer.
+constexpr std::size_t kPlacementsBetweenMessages = 16;
 
 // Unix file types in the upper half of the external attributes.
 constexpr std::uint32_t kUnixTypeMask = 0170000;
@@ -138,29 +140,20 @@ class FolderMaker {
     std::set<std::u32string> known_;
 };
 
-// Copies one entry into a new file, with libzip's checks and ours: no more bytes than the
-// entry declares (a small entry must not unpack into a huge file), no fewer, and the checksum.
-void WriteEntry(FileSystem& files, zip_t* archive, const PlannedEntry& entry,
-                const std::string& path, std::vector<char>& buffer,
-                const std::function<void(std::uint64_t)>& written) {
-    const std::string shown = PrintableName(entry.name);
-    ZipEntryReader reader{zip_fopen_index(archive, entry.index, 0)};
-    if (reader.get() == nullptr) throw ZipError(*zip_get_error(archive), shown);
-
+// Writes one entry's data, as the stream hands it over, into a new file. The file is made only
+// once the entry's first piece is there, so an entry that cannot be read leaves nothing behind.
+void WriteEntry(FileSystem& files, EntryStream& stream, const PlannedEntry& entry,
+                const std::string& path, const std::function<void(std::uint64_t)>& written) {
+    const EntryPiece* piece = &stream.next();
     const std::unique_ptr<OutputFile> out = files.createFile(path);
-    std::uint64_t total = 0;
     while (true) {
-        const zip_int64_t n = zip_fread(reader.get(), buffer.data(), buffer.size());
-        if (n < 0) throw ZipError(*zip_file_get_error(reader.get()), shown);
-        if (n == 0) break;
-        total += static_cast<std::uint64_t>(n);
-        if (total > entry.size) throw ErrorAbout(err::kZipTooLarge, shown);
-        out->write(buffer.data(), static_cast<std::size_t>(n));
-        written(static_cast<std::uint64_t>(n));
+        if (piece->size > 0) {
+            out->write(piece->buffer.data(), piece->size);
+            written(piece->size);
+        }
+        if (piece->last) break;
+        piece = &stream.next();
     }
-    const int verdict = reader.close();
-    if (verdict != ZIP_ER_OK) throw ZipError(verdict, shown);
-    if (total != entry.size) throw ErrorAbout(err::kZipDamaged, shown);
     out->close();
     if (entry.modified) files.setModificationTime(path, *entry.modified);
 }
@@ -190,12 +183,17 @@ void RollBack(FileSystem& files, const std::vector<Placement>& placements,
 
 // Moves each new file over its target in one step, keeping the old one under a second name
 // until all are in place: whenever the updater stops, each target is the old or the new file.
+// Thousands of moves take seconds on a slow volume, so the status window is let answer now and
+// then, although no percentage moves on.
 void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
-                TemporaryFiles& temporaries) {
+                TemporaryFiles& temporaries, PercentProgress& progress) {
     std::vector<Placement> placements;
     placements.reserve(staged.size());
     try {
         for (const StagedFile& file : staged) {
+            if (placements.size() % kPlacementsBetweenMessages == kPlacementsBetweenMessages - 1) {
+                progress.stillWorking();
+            }
             Placement& placement = placements.emplace_back(Placement{file.target, {}, false});
             if (files.fileExists(file.target)) {
                 const std::string backup = temporaries.asideOf(file.target);
@@ -228,10 +226,15 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
         progress.advance(doneBytes, totalBytes);
     };
 
+    std::vector<EntryToRead> toRead;
+    for (const PlannedEntry& entry : entries) {
+        if (!entry.folder) toRead.push_back({entry.index, entry.size, PrintableName(entry.name)});
+    }
+
     TemporaryFiles temporaries{files};
     FolderMaker folders{files};
-    std::vector<char> buffer(kBufferSize);
     std::vector<StagedFile> staged;
+    EntryStream stream{archive, std::move(toRead)};
     for (const PlannedEntry& entry : entries) {
         if (entry.folder) {
             folders.ensure(entry.target);
@@ -240,10 +243,10 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
         folders.ensure(entry.target.substr(0, entry.target.rfind('\\')));
         temporaries.clearLeftovers(entry.target);
         const std::string temporary = temporaries.beside(entry.target);
-        WriteEntry(files, archive, entry, temporary, buffer, written);
+        WriteEntry(files, stream, entry, temporary, written);
         staged.push_back({temporary, entry.target});
     }
-    PlaceFiles(files, staged, temporaries);
+    PlaceFiles(files, staged, temporaries, progress);
     return static_cast<std::int32_t>(staged.size());
 }
 

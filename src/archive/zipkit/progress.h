@@ -21,6 +21,10 @@ class PercentProgress {
     // A fraction from 0 to 1, as libzip reports it.
     void advance(double fraction);
     void finish() { show(100); }
+    // Long work that moves no percentage on: the target's window may answer meanwhile.
+    void stillWorking() {
+        if (target_ != nullptr) target_->stillWorking();
+    }
 
   private:
     void show(int percent);

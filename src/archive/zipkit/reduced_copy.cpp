@@ -33,13 +33,13 @@ bool IsReducedCopyOf(FileSystem& files, const std::string& archivePath,
                      const std::string& backupPath) {
     std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> backup;
     try {
-        ZipArchive backupArchive = OpenArchive(files, backupPath, true);
+        ZipArchive backupArchive = OpenArchive(files, backupPath);
         backup = Contents(backupArchive);
     } catch (const RuntimeError&) {
         return false; // a damaged backup is nothing to put back
     }
     try {
-        ZipArchive archive = OpenArchive(files, archivePath, true);
+        ZipArchive archive = OpenArchive(files, archivePath);
         for (const auto& [name, entry] : Contents(archive)) {
             const auto found = backup.find(name);
             if (found == backup.end() || found->second != entry) return false;

@@ -17,7 +17,7 @@ namespace {
 // this component. libzip checks the archive on the way.
 std::vector<bool> EntriesToRemove(FileSystem& files, const std::string& archivePath,
                                   const std::string& mask) {
-    const ZipArchive archive = OpenArchive(files, archivePath, true);
+    const ZipArchive archive = OpenArchive(files, archivePath);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     std::vector<bool> drop(static_cast<std::size_t>(count), false);
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {

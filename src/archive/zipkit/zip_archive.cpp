@@ -1,5 +1,10 @@
 #include "archive/zipkit/zip_archive.h"
 
+#include <algorithm>
+#include <cstring>
+#include <memory>
+#include <vector>
+
 #include "archive/zipkit/zip_errors.h"
 #include "platform/runtime_error.h"
 
@@ -20,6 +25,109 @@ class ZipErrorRecord {
     zip_error_t error_;
 };
 
+// libzip's view of an archive file, read through the file system in blocks of 256 KiB: few and
+// large reads, which a network share answers far sooner than many small ones. libzip owns it
+// once created and frees it with ZIP_SOURCE_FREE.
+class BlockSource {
+  public:
+    static zip_source_t* Create(std::unique_ptr<InputFile> file, zip_error_t* error) {
+        auto owned = std::make_unique<BlockSource>(std::move(file));
+        zip_source_t* source = zip_source_function_create(&BlockSource::Call, owned.get(), error);
+        if (source != nullptr) owned.release(); // now freed by libzip through ZIP_SOURCE_FREE
+        return source;
+    }
+
+    explicit BlockSource(std::unique_ptr<InputFile> file)
+        : file_(std::move(file)), size_(file_->size()) {}
+
+  private:
+    static zip_int64_t Call(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        auto* source = static_cast<BlockSource*>(self);
+        if (command == ZIP_SOURCE_FREE) {
+            delete source; // libzip hands back what Create() gave it
+            return 0;
+        }
+        return source->answer(data, length, command);
+    }
+
+    zip_int64_t answer(void* data, zip_uint64_t length, zip_source_cmd_t command) {
+        switch (command) {
+        case ZIP_SOURCE_OPEN:
+            position_ = 0;
+            return 0;
+        case ZIP_SOURCE_READ:
+            return read(static_cast<char*>(data), length);
+        case ZIP_SOURCE_CLOSE:
+            return 0;
+        case ZIP_SOURCE_STAT: {
+            auto* stat = static_cast<zip_stat_t*>(data);
+            zip_stat_init(stat);
+            stat->size = size_;
+            stat->valid |= ZIP_STAT_SIZE;
+            return sizeof(zip_stat_t);
+        }
+        case ZIP_SOURCE_ERROR:
+            return zip_error_to_data(error_.get(), data, length);
+        case ZIP_SOURCE_SEEK: {
+            const zip_int64_t to =
+                zip_source_seek_compute_offset(position_, size_, data, length, error_.get());
+            if (to < 0) return -1;
+            position_ = static_cast<std::uint64_t>(to);
+            return 0;
+        }
+        case ZIP_SOURCE_TELL:
+            return static_cast<zip_int64_t>(position_);
+        case ZIP_SOURCE_SUPPORTS:
+            return zip_source_make_command_bitmap(
+                ZIP_SOURCE_OPEN, ZIP_SOURCE_READ, ZIP_SOURCE_CLOSE, ZIP_SOURCE_STAT,
+                ZIP_SOURCE_ERROR, ZIP_SOURCE_FREE, ZIP_SOURCE_SEEK, ZIP_SOURCE_TELL,
+                ZIP_SOURCE_SUPPORTS, -1);
+        default:
+            zip_error_set(error_.get(), ZIP_ER_OPNOTSUPP, 0);
+            return -1;
+        }
+    }
+
+    // Up to length bytes from the current position; 0 at the end of the file.
+    zip_int64_t read(char* data, zip_uint64_t length) {
+        const std::uint64_t wanted =
+            std::min<std::uint64_t>(length, size_ - std::min(position_, size_));
+        std::uint64_t done = 0;
+        try {
+            while (done < wanted) {
+                const std::uint64_t at = position_ + done;
+                if (at < blockStart_ || at >= blockStart_ + blockLength_) {
+                    blockStart_ = at;
+                    blockLength_ =
+                        static_cast<std::size_t>(std::min<std::uint64_t>(kBlockSize, size_ - at));
+                    file_->readAt(blockStart_, block_.data(), blockLength_);
+                }
+                const std::uint64_t offset = at - blockStart_;
+                const auto n = static_cast<std::size_t>(
+                    std::min<std::uint64_t>(wanted - done, blockLength_ - offset));
+                std::memcpy(data + done, block_.data() + offset, n);
+                done += n;
+            }
+        } catch (const RuntimeError& error) {
+            blockLength_ = 0;
+            zip_error_set(error_.get(), ZIP_ER_READ, SystemCodeOf(error.number()));
+            return -1;
+        }
+        position_ += done;
+        return static_cast<zip_int64_t>(done);
+    }
+
+    static constexpr std::size_t kBlockSize = 256 * 1024;
+
+    std::unique_ptr<InputFile> file_;
+    const std::uint64_t size_;
+    std::uint64_t position_ = 0;
+    std::vector<char> block_ = std::vector<char>(kBlockSize);
+    std::uint64_t blockStart_ = 0;
+    std::size_t blockLength_ = 0;
+    ZipErrorRecord error_;
+};
+
 } // namespace
 
 ZipSource::~ZipSource() {
@@ -35,11 +143,6 @@ void ZipArchive::discard() {
     archive_ = nullptr;
 }
 
-void ZipArchive::commit(const std::string& subject) {
-    if (zip_close(archive_) != 0) throw ZipError(*zip_get_error(archive_), subject);
-    archive_ = nullptr;
-}
-
 ZipEntryReader::~ZipEntryReader() {
     close();
 }
@@ -51,27 +154,19 @@ int ZipEntryReader::close() {
     return result;
 }
 
-ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath, bool readOnly) {
+ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath) {
     if (files.directoryExists(archivePath)) throw ErrorAbout(err::kZipNotAnArchive, archivePath);
     if (!files.fileExists(archivePath)) throw ErrorAbout(err::kFileNotFound, archivePath);
 
-    ZipErrorRecord error;
-    const std::string native = files.nativePath(archivePath);
-    ZipSource source{zip_source_file_create(native.c_str(), 0, -1, error.get())};
-    if (source.get() == nullptr) throw ZipError(*error.get(), archivePath);
-
+    std::unique_ptr<InputFile> file = files.openForReading(archivePath);
     // libzip takes an empty file for an archive without entries; the updater never gets one
     // from a working writer, so it is no archive.
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_source_stat(source.get(), &stat) != 0) {
-        throw ZipError(*zip_source_error(source.get()), archivePath);
-    }
-    if ((stat.valid & ZIP_STAT_SIZE) != 0 && stat.size == 0) {
-        throw ErrorAbout(err::kZipNotAnArchive, archivePath);
-    }
+    if (file->size() == 0) throw ErrorAbout(err::kZipNotAnArchive, archivePath);
 
-    zip_t* archive = zip_open_from_source(source.get(), readOnly ? ZIP_RDONLY : 0, error.get());
+    ZipErrorRecord error;
+    ZipSource source{BlockSource::Create(std::move(file), error.get())};
+    if (source.get() == nullptr) throw ZipError(*error.get(), archivePath);
+    zip_t* archive = zip_open_from_source(source.get(), ZIP_RDONLY, error.get());
     if (archive == nullptr) throw ZipError(*error.get(), archivePath);
     source.release();
     return ZipArchive{archive};

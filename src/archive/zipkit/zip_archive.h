@@ -26,7 +26,7 @@ class ZipSource {
     zip_source_t* source_;
 };
 
-// An open archive. Changes are only written by commit(); otherwise they are thrown away.
+// An archive open for reading.
 class ZipArchive {
   public:
     explicit ZipArchive(zip_t* archive) : archive_(archive) {}
@@ -37,11 +37,7 @@ class ZipArchive {
     ZipArchive& operator=(const ZipArchive&) = delete;
 
     zip_t* get() const { return archive_; }
-    // Closes the archive without writing anything.
     void discard();
-    // Writes the changes (libzip writes a temporary file and renames it over the archive) and
-    // closes the archive. Raises the failure, naming the subject.
-    void commit(const std::string& subject);
 
   private:
     zip_t* archive_;
@@ -64,8 +60,8 @@ class ZipEntryReader {
     zip_file_t* file_;
 };
 
-// Opens the archive for reading (readOnly) or for removing entries. A missing file, a folder,
-// an empty file and anything libzip cannot read as a zip archive raise RuntimeError.
-ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath, bool readOnly);
+// Opens the archive for reading through the file system. A missing file, a folder, an empty
+// file and anything libzip cannot read as a zip archive raise RuntimeError.
+ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath);
 
 } // namespace orv::zipkit

@@ -1,6 +1,7 @@
 #include "archive/zipkit/zip_errors.h"
 
 #include <cerrno>
+#include <utility>
 
 namespace orv::zipkit {
 namespace {
@@ -25,6 +26,12 @@ int SystemErrorNumber(int errnoValue, int fallback) {
         return fallback;
     }
 }
+
+// The updater's numbers of file errors as errno values, the other way round.
+constexpr std::pair<int, int> kSystemCodes[] = {
+    {err::kFileNotFound, ENOENT}, {err::kPathNotFound, ENOTDIR}, {err::kPermissionDenied, EACCES},
+    {err::kDiskFull, ENOSPC},     {err::kDeviceIo, EIO},
+};
 
 int ErrorNumber(int zipCode, int systemCode) {
     switch (zipCode) {
@@ -65,6 +72,13 @@ int ErrorNumber(int zipCode, int systemCode) {
 }
 
 } // namespace
+
+int SystemCodeOf(int number) {
+    for (const auto& [updaterNumber, systemCode] : kSystemCodes) {
+        if (updaterNumber == number) return systemCode;
+    }
+    return 0;
+}
 
 RuntimeError ErrorAbout(int number, const std::string& subject) {
     return RuntimeError{number, ErrorText(number) + ": " + subject};

@@ -21,7 +21,7 @@ std::int32_t Zipkit::UnZipEx(const std::string& archivePath, const std::string& 
                              ProgressTarget* progress) {
     PercentProgress percent{progress};
     percent.start();
-    const ZipArchive archive = OpenArchive(files_, archivePath, true);
+    const ZipArchive archive = OpenArchive(files_, archivePath);
     const std::int32_t count =
         ExtractMatching(files_, archive.get(), mask, TargetFolder(targetDir, archivePath), percent);
     percent.finish();

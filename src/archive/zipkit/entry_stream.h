@@ -1,0 +1,67 @@
+#pragma once
+// Unpacking entries on a thread of its own, so that inflating one part of an archive and
+// writing the part before it to disk overlap on two cores.
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <mutex>
+#include <stop_token>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <zip.h>
+
+namespace orv::zipkit {
+
+struct EntryToRead {
+    zip_uint64_t index = 0;
+    std::uint64_t size = 0; // as declared in the directory
+    std::string shown;      // the name for error texts
+};
+
+// One piece of an entry's data, in order.
+struct EntryPiece {
+    std::vector<char> buffer;
+    std::size_t size = 0; // bytes of buffer in use
+    bool last = false;    // the entry's final piece: its length and checksum are correct
+    std::exception_ptr failure;
+};
+
+// Reads the given entries one after another, each in full, with libzip's checks and ours: no
+// more bytes than the entry declares (a small entry must not unpack into a huge file), no fewer,
+// and the checksum. Memory stays bounded: the reader waits while all its buffers are handed over.
+// The archive must not be used by anyone else until the stream is gone.
+class EntryStream {
+  public:
+    EntryStream(zip_t* archive, std::vector<EntryToRead> entries);
+    // Stops the reader where it is and waits for it.
+    ~EntryStream();
+    EntryStream(const EntryStream&) = delete;
+    EntryStream& operator=(const EntryStream&) = delete;
+
+    // The next piece of the current entry, valid until the next call. Raises the entry's error
+    // (RuntimeError) where it could not be read, at the point where its data ends.
+    const EntryPiece& next();
+
+  private:
+    void read(const std::stop_token& stop);
+    void readEntry(const std::stop_token& stop, const EntryToRead& entry);
+    bool takeBuffer(const std::stop_token& stop, std::vector<char>& buffer);
+    void hand(EntryPiece piece);
+
+    zip_t* archive_;
+    const std::vector<EntryToRead> entries_;
+    std::mutex mutex_;
+    std::condition_variable_any bufferFree_;
+    std::condition_variable pieceReady_;
+    std::vector<std::vector<char>> free_;
+    std::deque<EntryPiece> ready_;
+    EntryPiece current_;
+    // Last, so that it starts when everything else exists and is stopped before it goes.
+    std::jthread reader_;
+};
+
+} // namespace orv::zipkit
