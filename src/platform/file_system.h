@@ -21,6 +21,8 @@ class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual void write(const char* data, std::size_t size) = 0;
+    // Gives the file its last-modified time, in seconds since 1970 (UTC), after the last write.
+    virtual void setModificationTime(std::int64_t unixSeconds) = 0;
     // Flushes and closes; a file destroyed without close() is closed and left as it is.
     virtual void close() = 0;
 };
@@ -70,8 +72,6 @@ class FileSystem {
     virtual void createDirectory(const std::string& path) = 0;
     // Creates a new file, or empties an existing one, for writing.
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
-    // Sets the last-modified time from seconds since 1970 (UTC).
-    virtual void setModificationTime(const std::string& path, std::int64_t unixSeconds) = 0;
     // Opens an existing file for reading; other programs may read it meanwhile, not change it.
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
     // Opens an existing file for reading and writing in place, shared with no one. A file

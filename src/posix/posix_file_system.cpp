@@ -221,6 +221,13 @@ class PosixOutputFile : public OutputFile {
         WriteAll(fd_.get(), data, size);
     }
 
+    void setModificationTime(std::int64_t unixSeconds) override {
+        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+        const timespec time{static_cast<std::time_t>(unixSeconds), 0};
+        const timespec times[2] = {time, time};
+        if (::futimens(fd_.get(), times) != 0) Fail(errno);
+    }
+
     void close() override {
         if (!fd_.valid()) return;
         if (fd_.close() != 0) Fail(errno);
@@ -765,12 +772,6 @@ std::unique_ptr<InputFile> PosixFileSystem::openForReading(const std::string& pa
 
 std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
     return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDWR));
-}
-
-void PosixFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
-    const timespec time{static_cast<std::time_t>(unixSeconds), 0};
-    const timespec times[2] = {time, time};
-    if (::utimensat(AT_FDCWD, resolve(path).c_str(), times, 0) != 0) Fail(errno);
 }
 
 std::string PosixFileSystem::nativePath(const std::string& path) {

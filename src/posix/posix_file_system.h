@@ -48,7 +48,6 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
-    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
     std::string nativePath(const std::string& path) override;
 
   private:

@@ -46,6 +46,14 @@ class Win32OutputFile final : public OutputFile {
         }
     }
 
+    void setModificationTime(std::int64_t unixSeconds) override {
+        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+        const auto ticks = static_cast<std::uint64_t>(UnixSecondsToFileTime(unixSeconds));
+        const FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu),
+                            static_cast<DWORD>(ticks >> 32)};
+        if (!SetFileTime(file_.get(), nullptr, nullptr, &time)) RaiseLastError();
+    }
+
     void close() override {
         if (!file_.close()) RaiseLastError();
     }
@@ -223,16 +231,6 @@ std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::stri
                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseLastError();
     return std::make_unique<Win32RandomAccessFile>(std::move(file));
-}
-
-void Win32FileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
-    const FileHandle file{CreateFileW(ApiPath(path).c_str(), FILE_WRITE_ATTRIBUTES,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    const auto ticks = static_cast<std::uint64_t>(UnixSecondsToFileTime(unixSeconds));
-    const FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu), static_cast<DWORD>(ticks >> 32)};
-    if (!SetFileTime(file.get(), nullptr, nullptr, &time)) RaiseLastError();
 }
 
 std::string Win32FileSystem::nativePath(const std::string& path) {

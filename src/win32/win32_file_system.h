@@ -20,7 +20,6 @@ class Win32FileSystem final : public FileSystem {
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
-    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
     std::string nativePath(const std::string& path) override;
 };
 

@@ -15,6 +15,10 @@ class FaultyOutputFile : public OutputFile {
         owner_.tick(FileOp::Write);
         real_->write(data, size);
     }
+    void setModificationTime(std::int64_t unixSeconds) override {
+        owner_.tick(FileOp::SetTime);
+        real_->setModificationTime(unixSeconds);
+    }
     void close() override {
         owner_.tick(FileOp::Close);
         real_->close();
@@ -165,11 +169,6 @@ std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::str
     tick(FileOp::CreateFile);
     if (held(path)) throw RuntimeError(err::kPermissionDenied);
     return std::make_unique<FaultyRandomAccessFile>(*this, real_.openForUpdate(path));
-}
-
-void FaultyFileSystem::setModificationTime(const std::string& path, std::int64_t unixSeconds) {
-    tick(FileOp::SetTime);
-    real_.setModificationTime(path, unixSeconds);
 }
 
 std::string FaultyFileSystem::nativePath(const std::string& path) {

@@ -73,7 +73,6 @@ class FaultyFileSystem : public FileSystem {
         return real_.openForReading(path);
     }
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
-    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override;
     std::string nativePath(const std::string& path) override;
 
     // Counts the operation and raises the planned fault when it is due.

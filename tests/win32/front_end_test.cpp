@@ -178,10 +178,12 @@ TEST(Win32FileSystemTest, CopyKeepsTheModificationTimeAndReplacesTheTarget) {
     const Sandbox sandbox;
     const std::string archive = sandbox.path("orvupd.zip");
     const std::string backup = archive + "$$$";
-    WriteBytes(archive, "PK neu");
     WriteBytes(backup, "PK alt, laenger");
     Win32FileSystem files;
-    files.setModificationTime(archive, 1552651200); // 15.03.2019 12:00 UTC
+    const auto output = files.createFile(archive);
+    output->write("PK neu", 6);
+    output->setModificationTime(1552651200); // 15.03.2019 12:00 UTC
+    output->close();
     files.copyFile(archive, backup);
     EXPECT_EQ(ReadBytes(backup), "PK neu");
     EXPECT_EQ(files.modificationTime(backup), files.modificationTime(archive));
@@ -293,7 +295,10 @@ TEST(Win32FileSystemTest, WorksInDeepInstallations) {
     files.probeOpen(archive);
     EXPECT_EQ(files.readFirstLine(archive), "15.03.2019 3.1");
     files.copyFile(archive, archive + "$$$");
-    files.setModificationTime(archive, 1552651200);
+    output = files.createFile(archive);
+    output->write("15.03.2019 3.1\r\n", 16);
+    output->setModificationTime(1552651200);
+    output->close();
     EXPECT_EQ(files.modificationTime(archive), UnixSecondsToFileTime(1552651200));
     files.deleteFile(archive);
     files.replaceFile(archive + "$$$", archive);

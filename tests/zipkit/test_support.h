@@ -110,9 +110,6 @@ class FailingFileSystem : public FileSystem {
     void createDirectory(const std::string& path) override { real_.createDirectory(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
-    void setModificationTime(const std::string& path, std::int64_t unixSeconds) override {
-        real_.setModificationTime(path, unixSeconds);
-    }
     std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
 
   private:

@@ -154,8 +154,8 @@ void WriteEntry(FileSystem& files, EntryStream& stream, const PlannedEntry& entr
         if (piece->last) break;
         piece = &stream.next();
     }
+    if (entry.modified) out->setModificationTime(*entry.modified);
     out->close();
-    if (entry.modified) files.setModificationTime(path, *entry.modified);
 }
 
 struct Placement {
