@@ -106,12 +106,16 @@ void TextSurface::Print(const std::string& text) {
 std::string BarLine(const TextSurface& surface) {
     const float share = surface.barWidth() / surface.ScaleWidth();
     const int cells = std::clamp(static_cast<int>(std::lround(share * kBarCells)), 0, kBarCells);
-    std::string line = "  [" + std::string(static_cast<std::size_t>(cells), '#') +
-                       std::string(static_cast<std::size_t>(kBarCells - cells), '.') + "]";
+    std::string line = "  [";
+    line.append(static_cast<std::size_t>(cells), '#');
+    line.append(static_cast<std::size_t>(kBarCells - cells), '.');
+    line += ']';
     const std::string& text = surface.text();
     if (!text.empty()) {
         const std::size_t width = text::Len(text);
-        line += " " + std::string(width < 5 ? 5 - width : 0, ' ') + text;
+        line += ' ';
+        line.append(width < 5 ? 5 - width : 0, ' ');
+        line += text;
     }
     return line;
 }

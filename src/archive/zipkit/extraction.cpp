@@ -11,7 +11,6 @@
 #include "archive/zipkit/mask.h"
 #include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
-#include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"
 #include "platform/runtime_error.h"
 

@@ -112,6 +112,10 @@ class BlockSource {
             blockLength_ = 0;
             zip_error_set(error_.get(), ZIP_ER_READ, SystemCodeOf(error.number()));
             return -1;
+        } catch (...) { // nothing may unwind through libzip
+            blockLength_ = 0;
+            zip_error_set(error_.get(), ZIP_ER_MEMORY, 0);
+            return -1;
         }
         position_ += done;
         return static_cast<zip_int64_t>(done);
