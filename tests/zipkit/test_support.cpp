@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iostream>
 #include <iterator>
 #include <stdexcept>
 #include <system_error>
@@ -161,6 +162,30 @@ std::optional<std::vector<std::string>> ReadWithPython(const std::string& native
         begin = end + 1;
     }
     return names;
+}
+
+std::vector<std::string> NamesByLibzip(const std::string& nativePath) {
+    std::vector<std::string> names;
+    for (const LibzipEntry& entry : ReadWithLibzip(nativePath)) {
+        names.push_back(entry.name);
+    }
+    return names;
+}
+
+void ExpectEveryReaderFinds(const std::string& nativePath, const std::vector<std::string>& names) {
+    EXPECT_EQ(NamesByLibzip(nativePath), names);
+    if (const auto python = ReadWithPython(nativePath)) {
+        EXPECT_EQ(*python, names);
+    }
+    if (const auto unzip = TestWithUnzip(nativePath)) {
+        if (names.empty()) {
+            EXPECT_NE(unzip->output.find("zipfile is empty"), std::string::npos) << unzip->output;
+        } else {
+            EXPECT_EQ(unzip->exitCode, 0) << unzip->output;
+        }
+    } else {
+        std::cout << "unzip is missing: Info-ZIP's check skipped\n";
+    }
 }
 
 std::optional<ToolResult> TestWithUnzip(const std::string& nativePath) {

@@ -65,6 +65,13 @@ struct ToolResult {
 };
 std::optional<ToolResult> TestWithUnzip(const std::string& nativePath);
 
+// The archive's entry names as libzip reads them, in directory order.
+std::vector<std::string> NamesByLibzip(const std::string& nativePath);
+
+// Reads the archive with libzip, Python's zipfile and Info-ZIP's unzip (where installed); each
+// must find exactly these entries with intact data.
+void ExpectEveryReaderFinds(const std::string& nativePath, const std::vector<std::string>& names);
+
 class RecordingProgress : public ProgressTarget {
   public:
     void setText(const std::string& text) override { texts.push_back(text); }
