@@ -1,5 +1,6 @@
 #include "archive/zipkit/entry_stream.h"
 
+#include <system_error>
 #include <utility>
 
 #include "archive/zipkit/zip_archive.h"
@@ -21,7 +22,12 @@ EntryStream::EntryStream(zip_t* archive, std::vector<EntryToRead> entries)
     for (std::size_t i = 0; i < kPieceCount; ++i) {
         free_.emplace_back(kPieceSize);
     }
-    reader_ = std::jthread{[this](const std::stop_token& stop) { read(stop); }};
+    try {
+        reader_ = std::jthread{[this](const std::stop_token& stop) { read(stop); }};
+    } catch (const std::system_error&) {
+        // No thread to be had (the system's limits): the call fails before it writes anything.
+        throw RuntimeError(err::kZipInternal);
+    }
 }
 
 EntryStream::~EntryStream() {
