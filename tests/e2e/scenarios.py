@@ -325,6 +325,16 @@ def _whole_run(inst: Installation, args: Optional[str] = INSTALLED, failed: tupl
     return tuple(placed.items()), count + (1 if args else 0)
 
 
+def _installed(name: str, about: str, install: Installation, plan: Optional[Installation] = None,
+               **more) -> Scenario:
+    """A whole update started by the application and answered Yes: the files the plan places
+    (for plan, or else the installation itself), the report of their number, the restart."""
+    placed, count = _whole_run(plan or install)
+    return Scenario(name, about, install=install, answers=("Yes", "OK"),
+                    boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)),
+                    restarts=1, after_report="restart", working_seen=True, placed=placed, **more)
+
+
 def _existing(*paths: str) -> tuple:
     return tuple((p, old(p)) for p in paths)
 
@@ -391,12 +401,10 @@ def _build() -> list[Scenario]:
         "cancellation note, no restart, backup gone, archive byte-identical", install=stale,
         args=None, answers=("No",), boxes=(by_hand_question(UPDATE_LABEL, UPDATE_DATE),),
         restarts=0, absent=not_installed(inst)))
-    s.append(Scenario(
+    s.append(_installed(
         "interrupted_run_left_backup", "an earlier run stopped midway: its backup goes back "
         "over the reduced archive, and the whole update is installed",
-        install=dataclasses.replace(inst, interrupted=True), answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(_whole_run(inst)[1])),
-        restarts=1, after_report="restart", working_seen=True, placed=_whole_run(inst)[0]))
+        dataclasses.replace(inst, interrupted=True), plan=inst))
     no_version = dataclasses.replace(
         inst, archive=tuple(e for e in STANDARD_ARCHIVE if e is not VERSION_FILE),
         existing=((inst.app_dir + "\\orvupd.txt", b"01.01.2020 2.0" + CRLF.encode()),))
@@ -408,12 +416,9 @@ def _build() -> list[Scenario]:
         restarts=1, after_report="restart", working_seen=True, placed=placed))
 
     # Whole runs.
-    placed, count = _whole_run(inst)
-    s.append(Scenario(
+    s.append(_installed(
         "newer_version_yes", "whole run started by the application: files placed by the plan, "
-        "report, restart note, one restart, archive restored", answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=1,
-        after_report="restart", working_seen=True, placed=placed,
+        "report, restart note, one restart, archive restored", inst,
         absent=(inst.install_dir + "\\ORVEN.MDB", inst.install_dir + "\\SYSTEM\\orvgrid.ocx")))
     placed, count = _whole_run(inst, args=None)
     s.append(Scenario(
@@ -439,57 +444,40 @@ def _build() -> list[Scenario]:
         placed=placed + dlls.existing, bar_shots_at_box=2))
     large = dataclasses.replace(inst, archive=STANDARD_ARCHIVE + (LargeEntry("daten/archiv.dat",
                                                                              200),))
-    placed, count = _whole_run(large)
-    s.append(Scenario(
+    s.append(_installed(
         "progress_large_archive", "200 MB extraction: the progress text moves, the window "
-        "answers throughout", install=large, answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=1,
-        after_report="restart", working_seen=True, placed=placed, min_progress_changes=3,
-        progress_shots=(1, 50, 100), timeout=400))
+        "answers throughout", large, min_progress_changes=3, progress_shots=(1, 50, 100),
+        timeout=400))
 
     # Unusual installations.
     umlauts = dataclasses.replace(
         inst, install_dir="D:\\Programme\\Müller & Söhne\\ORVEN32",
         ini=(("Pfad1", "D:\\Programme\\Müller & Söhne\\Daten"), ("Pfad2", ""),))
-    placed, count = _whole_run(umlauts)
-    s.append(Scenario(
+    s.append(_installed(
         "install_dir_with_umlauts", "installation in D:\\Programme\\Müller & Söhne\\ORVEN32, "
-        "Pfad1 with umlauts, Pfad2 empty, Pfad3 missing", install=umlauts,
-        answers=("Yes", "OK"), boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE),
-                                      report_box(count)),
-        restarts=1, after_report="restart", working_seen=True, placed=placed))
+        "Pfad1 with umlauts, Pfad2 empty, Pfad3 missing", umlauts))
     # A program cannot be started from a folder deeper than 260 characters (CreateProcess
     # fails, under Wine also by the short path), and INI values end after 254 characters: the
     # deepest folder the updater can meet is a database directory of 254 characters.
     deep_dir = ("D:\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(16)))[:248]
     deep = dataclasses.replace(inst, ini=(("Pfad1", deep_dir + "\\Daten"),) + inst.ini[1:])
     assert len(deep.db_dir("Pfad1")) == 254
-    placed, count = _whole_run(deep)
-    s.append(Scenario(
+    s.append(_installed(
         "database_path_longer_than_260", "the INI names a database directory of 254 "
-        "characters, so the database's path is longer than 260", install=deep,
-        answers=("Yes", "OK"), boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE),
-                                      report_box(count)),
-        restarts=1, after_report="restart", working_seen=True, placed=placed))
+        "characters, so the database's path is longer than 260", deep))
     near = dataclasses.replace(inst, install_dir=("D:\\lang\\" + "\\".join(
         f"Verzeichnisebene{i:02d}" for i in range(12)))[:232] + "\\ORVEN32")
     assert len(near.updater_dir + "\\orvupd.exe") < 260 < len(near.backup_path)
-    placed, count = _whole_run(near)
-    s.append(Scenario(
+    s.append(_installed(
         "install_dir_near_260", "the updater's own path just fits in 260 characters, its "
-        "backup and the files it writes do not", install=near, answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=1,
-        after_report="restart", working_seen=True, placed=placed))
+        "backup and the files it writes do not", near))
     windows_ini = dataclasses.replace(
         inst, ini_at="windows", ini=(("Pfad1", "D:\\WINDATEN\\Daten"),
                                      ("Pfad2", "D:\\WINDATEN\\Verwaltung"),
                                      ("Pfad3", "D:\\WINDATEN\\Keytabs")))
-    placed, count = _whole_run(windows_ini)
-    s.append(Scenario(
+    s.append(_installed(
         "ini_in_windows_dir_only", "the INI in the Windows directory only: its directories "
-        "take the databases", install=windows_ini, answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=1,
-        after_report="restart", working_seen=True, placed=placed))
+        "take the databases", windows_ini))
     db_held = dataclasses.replace(inst, existing=_existing("D:\\ORVDATA\\Daten\\ORVEN.MDB"))
     placed, count = _whole_run(db_held, failed=("ORVEN.MDB",))
     s.append(Scenario(
@@ -507,12 +495,9 @@ def _build() -> list[Scenario]:
         boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), CANCELLED_BOX, HELD_BOX,
                GENERAL_ERROR_BOX), max_boxes=20, restarts=1, archive="kept"))
     read_only = dataclasses.replace(inst, read_only_archive=True)
-    placed, count = _whole_run(read_only)
-    s.append(Scenario(
+    s.append(_installed(
         "read_only_archive", "a read-only archive: a whole run, the archive restored "
-        "byte-identical", install=read_only, answers=("Yes", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=1,
-        after_report="restart", working_seen=True, placed=placed))
+        "byte-identical", read_only))
     return s
 
 
