@@ -2,7 +2,6 @@
 
 #include "update/main.h"
 
-#include <array>
 #include <string>
 
 #include "archive/zipkit/reduced_copy.h"
@@ -11,6 +10,7 @@
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "ui/start_window.h"
+#include "update/extraction_plan.h"
 #include "update/update_run.h"
 #include "update/version_line.h"
 
@@ -241,23 +241,6 @@ bool ConfirmVersion(UpdateRun& run) {
                                         : ConfirmAgainstInstalled(run);
 }
 
-struct PlanRow {
-    const char* mask;
-    std::string UpdateRun::*target; // nullptr: the empty target
-    bool removeAfterwards;
-};
-
-// Where each kind of archive entry goes, in this order.
-const std::array<PlanRow, 7> kExtractionPlan{{
-    {"ORVTABS.MDB", &UpdateRun::DbDir3, true},
-    {"MUNDAREL.MDB", &UpdateRun::DbDir3, true},
-    {"ORVEN.MDB", &UpdateRun::DbDir1, true},
-    {"ORVVW.MDB", &UpdateRun::DbDir2, true},
-    {"*.OCX", nullptr, true},
-    {"*.DLL", nullptr, true},
-    {"*.*", &UpdateRun::InstallDir, false},
-}};
-
 void ReportCopied(UpdateRun& run) {
     if (run.CopiedCount < 1) {
         Show(run, "Keine Dateien zum Kopieren vorhanden.", "ORVEN-Update installieren",
@@ -271,6 +254,10 @@ void ReportCopied(UpdateRun& run) {
     Show(run, run.Message, "ORV-Update installieren", style::kInformation);
 }
 
+InstallationDirs Dirs(const UpdateRun& run) {
+    return {run.InstallDir, run.DbDir1, run.DbDir2, run.DbDir3};
+}
+
 // The installation proper and the report.
 void Install(UpdateRun& run) {
     run.Start.setFrameVisible(true);
@@ -279,9 +266,8 @@ void Install(UpdateRun& run) {
     run.Start.setLabelVisible(false);
     run.Start.refreshLabel();
 
-    for (const PlanRow& row : kExtractionPlan) {
-        const std::string target = row.target ? run.*row.target : std::string();
-        const std::int32_t count = run.modZip.ExtractEntries(run.ArchivePath, row.mask, target);
+    for (const PlanRow& row : ExtractionPlan(Dirs(run))) {
+        const std::int32_t count = run.modZip.ExtractEntries(run.ArchivePath, row.mask, row.target);
         if (!row.removeAfterwards) {
             run.addCopied(count);
         } else if (count > 0) {

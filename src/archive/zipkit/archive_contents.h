@@ -1,0 +1,20 @@
+#pragma once
+// What an archive holds and where each of its entries would be written, asked before anything
+// is extracted.
+
+#include <string>
+#include <vector>
+
+#include "platform/file_system.h"
+
+namespace orv::zipkit {
+
+// The stored path of every entry, in the archive's order (UTF-8, the way extraction reads it).
+// An archive that cannot be read raises the same error that extracting from it would.
+std::vector<std::string> EntryNames(FileSystem& files, const std::string& archivePath);
+
+// The path that an extraction into targetDir writes for the entry (a folder entry: its folder).
+std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,
+                       const std::string& storedPath);
+
+} // namespace orv::zipkit

@@ -1,0 +1,46 @@
+#pragma once
+// Where each kind of archive entry goes: the databases into the folders the INI file names,
+// controls and libraries, then everything else into the installation. The updater and the
+// archive check share it, so that the two never disagree.
+
+#include <string>
+#include <vector>
+
+namespace orv {
+
+struct PlanRow {
+    std::string mask;
+    std::string target; // empty: the root of the drive that holds the archive
+    // The row's entries leave the archive after the row, so that no later row takes them.
+    bool removeAfterwards = false;
+};
+
+struct InstallationDirs {
+    std::string installDir;
+    std::string dbDir1;
+    std::string dbDir2;
+    std::string dbDir3;
+};
+
+// The rows in the order the updater makes them.
+std::vector<PlanRow> ExtractionPlan(const InstallationDirs& dirs);
+
+struct PlacedEntry {
+    std::string entry; // the stored path
+    std::string path;  // where it is written
+    bool folder = false;
+};
+
+struct RowPlacement {
+    PlanRow row;
+    std::vector<PlacedEntry> entries;
+};
+
+// What each row takes out of an archive with these entries and where it writes them, with the
+// rows made one after the other: a row takes what its mask matches among the entries that the
+// rows before it left in the archive.
+std::vector<RowPlacement> PlaceEntries(const std::vector<PlanRow>& plan,
+                                       const std::vector<std::string>& entryNames,
+                                       const std::string& archivePath);
+
+} // namespace orv
