@@ -20,7 +20,8 @@ COLORREF ColorOf(unsigned long color) {
 class GdiSurface::Canvas {
   public:
     Canvas(HDC compatibleWith, HFONT font, SIZE size)
-        : dc_(compatibleWith), bitmap_(CreateCompatibleBitmap(compatibleWith, size.cx, size.cy)),
+        : dc_(CreateCompatibleDC(compatibleWith)),
+          bitmap_(CreateCompatibleBitmap(compatibleWith, size.cx, size.cy)),
           bitmapSelection_(dc_.get(), bitmap_.get()), fontSelection_(dc_.get(), font), size_(size) {
         if (dc_.get() == nullptr || bitmap_.get() == nullptr) {
             throw RuntimeError(err::kDeviceIo);

@@ -1,5 +1,6 @@
 #pragma once
-// Owners of Windows handles: each releases its handle once, on every path.
+// Owners of Windows handles: each releases its handle once, on every path. The front end and the
+// driver of the end-to-end tests share them.
 
 #include <windows.h>
 
@@ -7,105 +8,54 @@
 
 namespace orv::win32 {
 
-// A kernel object handle (file); INVALID_HANDLE_VALUE and null both mean none.
-class FileHandle {
+// What, besides null, means "no handle" for a kind of handle.
+template <typename T> constexpr T NoHandle() {
+    return T{};
+}
+inline HANDLE InvalidHandleValue() {
+    return INVALID_HANDLE_VALUE;
+}
+
+// Owns one handle and releases it with Close; move-only. Null and Invalid() both mean that there
+// is nothing to release.
+template <typename T, auto Close, auto Invalid = NoHandle<T>> class Unique {
   public:
-    FileHandle() = default;
-    explicit FileHandle(HANDLE handle) : handle_(handle) {}
-    ~FileHandle() { close(); }
-    FileHandle(FileHandle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    FileHandle& operator=(FileHandle&& other) noexcept {
-        if (this != &other) {
-            close();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    FileHandle(const FileHandle&) = delete;
-    FileHandle& operator=(const FileHandle&) = delete;
-
-    bool valid() const { return handle_ != nullptr && handle_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return handle_; }
-    // Closes now; false (with the error in GetLastError) when closing failed.
-    bool close() {
-        const HANDLE handle = std::exchange(handle_, nullptr);
-        return handle == nullptr || handle == INVALID_HANDLE_VALUE || CloseHandle(handle) != 0;
-    }
-
-  private:
-    HANDLE handle_ = nullptr;
-};
-
-// A window and, with it, its child windows.
-class WindowHandle {
-  public:
-    WindowHandle() = default;
-    explicit WindowHandle(HWND window) : window_(window) {}
-    ~WindowHandle() { reset(); }
-    WindowHandle(WindowHandle&& other) noexcept : window_(std::exchange(other.window_, nullptr)) {}
-    WindowHandle& operator=(WindowHandle&& other) noexcept {
+    Unique() = default;
+    explicit Unique(T handle) : handle_(handle) {}
+    ~Unique() { reset(); }
+    Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
+    Unique& operator=(Unique&& other) noexcept {
         if (this != &other) {
             reset();
-            window_ = std::exchange(other.window_, nullptr);
+            handle_ = std::exchange(other.handle_, T{});
         }
         return *this;
     }
-    WindowHandle(const WindowHandle&) = delete;
-    WindowHandle& operator=(const WindowHandle&) = delete;
+    Unique(const Unique&) = delete;
+    Unique& operator=(const Unique&) = delete;
 
-    HWND get() const { return window_; }
-    void reset() {
-        if (const HWND window = std::exchange(window_, nullptr)) DestroyWindow(window);
+    bool valid() const { return handle_ != T{} && handle_ != Invalid(); }
+    T get() const { return handle_; }
+    // Releases now; false (with the error in GetLastError) when releasing failed.
+    bool reset() {
+        const T handle = std::exchange(handle_, T{});
+        return handle == T{} || handle == Invalid() || Close(handle) != 0;
     }
 
   private:
-    HWND window_ = nullptr;
+    T handle_{};
 };
 
-// A GDI object of our own making: font, brush or bitmap.
-template <typename Handle> class GdiObject {
-  public:
-    GdiObject() = default;
-    explicit GdiObject(Handle object) : object_(object) {}
-    ~GdiObject() {
-        if (object_ != nullptr) DeleteObject(object_);
-    }
-    GdiObject(GdiObject&& other) noexcept : object_(std::exchange(other.object_, nullptr)) {}
-    GdiObject& operator=(GdiObject&& other) noexcept {
-        if (this != &other) {
-            if (object_ != nullptr) DeleteObject(object_);
-            object_ = std::exchange(other.object_, nullptr);
-        }
-        return *this;
-    }
-    GdiObject(const GdiObject&) = delete;
-    GdiObject& operator=(const GdiObject&) = delete;
-
-    Handle get() const { return object_; }
-
-  private:
-    Handle object_ = nullptr;
-};
-
-using Font = GdiObject<HFONT>;
-using Brush = GdiObject<HBRUSH>;
-using Bitmap = GdiObject<HBITMAP>;
-
+// A kernel object: file, process or thread.
+using KernelHandle = Unique<HANDLE, ::CloseHandle, InvalidHandleValue>;
+// A window and, with it, its child windows.
+using WindowHandle = Unique<HWND, ::DestroyWindow>;
+// GDI objects of our own making.
+using Font = Unique<HFONT, ::DeleteObject>;
+using Brush = Unique<HBRUSH, ::DeleteObject>;
+using Bitmap = Unique<HBITMAP, ::DeleteObject>;
 // A memory device context (CreateCompatibleDC).
-class MemoryDc {
-  public:
-    explicit MemoryDc(HDC compatibleWith) : dc_(CreateCompatibleDC(compatibleWith)) {}
-    ~MemoryDc() {
-        if (dc_ != nullptr) DeleteDC(dc_);
-    }
-    MemoryDc(const MemoryDc&) = delete;
-    MemoryDc& operator=(const MemoryDc&) = delete;
-
-    HDC get() const { return dc_; }
-
-  private:
-    HDC dc_;
-};
+using MemoryDc = Unique<HDC, ::DeleteDC>;
 
 // The device context of a window's client area (GetDC / ReleaseDC); of the screen for none.
 class WindowDc {

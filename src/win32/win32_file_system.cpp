@@ -15,9 +15,9 @@ namespace orv::win32 {
 namespace {
 
 // Opens an existing file to read it, sharing it for reading only: what a plain read open does.
-FileHandle OpenForReading(const std::string& path) {
-    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+KernelHandle OpenForReading(const std::string& path) {
+    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseLastError();
     return file;
 }
@@ -32,7 +32,7 @@ bool IsDirectory(DWORD attributes) {
 
 class Win32OutputFile final : public OutputFile {
   public:
-    explicit Win32OutputFile(FileHandle file) : file_(std::move(file)) {}
+    explicit Win32OutputFile(KernelHandle file) : file_(std::move(file)) {}
 
     void write(const char* data, std::size_t size) override {
         if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
@@ -55,17 +55,17 @@ class Win32OutputFile final : public OutputFile {
     }
 
     void close() override {
-        if (!file_.close()) RaiseLastError();
+        if (!file_.reset()) RaiseLastError();
     }
 
   private:
-    FileHandle file_;
+    KernelHandle file_;
 };
 
 // Reads and writes at explicit offsets, so the file position is never relied on.
 class Win32RandomAccessFile final : public RandomAccessFile {
   public:
-    explicit Win32RandomAccessFile(FileHandle file) : file_(std::move(file)) {}
+    explicit Win32RandomAccessFile(KernelHandle file) : file_(std::move(file)) {}
 
     std::uint64_t size() override {
         LARGE_INTEGER size{};
@@ -110,7 +110,7 @@ class Win32RandomAccessFile final : public RandomAccessFile {
     }
 
     void close() override {
-        if (!file_.close()) RaiseLastError();
+        if (!file_.reset()) RaiseLastError();
     }
 
   private:
@@ -126,14 +126,14 @@ class Win32RandomAccessFile final : public RandomAccessFile {
         return file_.get();
     }
 
-    FileHandle file_;
+    KernelHandle file_;
 };
 
 } // namespace
 
 void Win32FileSystem::probeOpen(const std::string& path) {
-    const FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (file.valid()) return;
     const DWORD code = GetLastError();
     // A directory refuses a file open with "access denied"; it is no file held by anyone.
@@ -162,7 +162,7 @@ FileTime Win32FileSystem::modificationTime(const std::string& path) {
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
-    const FileHandle file = OpenForReading(path);
+    const KernelHandle file = OpenForReading(path);
     std::string line;
     std::array<char, 4096> chunk{};
     bool readAnything = false;
@@ -213,22 +213,22 @@ void Win32FileSystem::createDirectory(const std::string& path) {
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path) {
-    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                FILE_ATTRIBUTE_NORMAL, nullptr)};
+    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseLastError();
     return std::make_unique<Win32OutputFile>(std::move(file));
 }
 
 std::unique_ptr<InputFile> Win32FileSystem::openForReading(const std::string& path) {
-    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseLastError();
     return std::make_unique<Win32RandomAccessFile>(std::move(file));
 }
 
 std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::string& path) {
-    FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseLastError();
     return std::make_unique<Win32RandomAccessFile>(std::move(file));
 }

@@ -52,8 +52,8 @@ class Sandbox {
 };
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-    const FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
-                                      CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr)};
     ASSERT_TRUE(file.valid()) << path;
     DWORD written = 0;
     ASSERT_TRUE(
@@ -61,8 +61,8 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 }
 
 std::string ReadBytes(const std::string& path) {
-    const FileHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) return "<missing>";
     std::string bytes(1 << 16, '\0');
     DWORD read = 0;
@@ -149,10 +149,10 @@ TEST_P(ProbeTest, ReportsAFileHeldByAnotherProgramAs70) {
     const std::string path = sandbox.path("orven32.exe");
     WriteBytes(path, "MZ");
     {
-        const FileHandle holder{c.access == 0 ? INVALID_HANDLE_VALUE
-                                              : CreateFileW(ApiPath(path).c_str(), c.access,
-                                                            c.sharing, nullptr, OPEN_EXISTING,
-                                                            FILE_ATTRIBUTE_NORMAL, nullptr)};
+        const KernelHandle holder{c.access == 0 ? INVALID_HANDLE_VALUE
+                                                : CreateFileW(ApiPath(path).c_str(), c.access,
+                                                              c.sharing, nullptr, OPEN_EXISTING,
+                                                              FILE_ATTRIBUTE_NORMAL, nullptr)};
         ASSERT_TRUE(c.access == 0 || holder.valid()) << c.what;
         Win32FileSystem files;
         EXPECT_EQ(ErrorNumberOf([&] { files.probeOpen(path); }), c.number) << c.what;
@@ -208,8 +208,8 @@ TEST(Win32FileSystemTest, FailuresCarryTheUpdatersNumbers) {
     // A file where the directory is to be.
     EXPECT_NE(ErrorNumberOf([&] { files.createDirectory(file); }), 0);
 
-    const FileHandle holder{CreateFileW(ApiPath(file).c_str(), GENERIC_READ, 0, nullptr,
-                                        OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    const KernelHandle holder{CreateFileW(ApiPath(file).c_str(), GENERIC_READ, 0, nullptr,
+                                          OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     EXPECT_EQ(ErrorNumberOf([&] { files.deleteFile(file); }), err::kPermissionDenied);
     EXPECT_EQ(ErrorNumberOf([&] { files.createFile(file); }), err::kPermissionDenied);
 }

@@ -11,11 +11,11 @@
 #include <string>
 #include <vector>
 
-#include "handles.h"
 #include "options.h"
 #include "responsiveness.h"
 #include "screenshot.h"
 #include "transcript.h"
+#include "win32/handles.h"
 #include "windows_probe.h"
 
 namespace orv::e2e {
@@ -29,7 +29,7 @@ constexpr ULONGLONG kHoldReadyMs = 15000;
 constexpr int kExitTimeout = 2;
 
 struct StartedProcess {
-    Handle process;
+    win32::KernelHandle process;
     DWORD id = 0;
 };
 
@@ -54,19 +54,19 @@ StartedProcess Launch(const std::wstring& exe, const std::wstring& args) {
         }
         Sleep(300);
     }
-    const Handle thread(info.hThread);
-    return StartedProcess{Handle(info.hProcess), info.dwProcessId};
+    const win32::KernelHandle thread(info.hThread);
+    return StartedProcess{win32::KernelHandle(info.hProcess), info.dwProcessId};
 }
 
-bool Running(const Handle& process) {
+bool Running(const win32::KernelHandle& process) {
     return WaitForSingleObject(process.get(), 0) == WAIT_TIMEOUT;
 }
 
 // Whether some other program holds the file so that no one can open it.
 bool HeldByOther(const std::wstring& path) {
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ,
-                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr));
+    const win32::KernelHandle file(CreateFileW(
+        path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+        OPEN_EXISTING, 0, nullptr));
     return !file.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
@@ -131,7 +131,7 @@ class Driver {
     ~Driver() { endHolds(); }
 
     int run() {
-        const ScreenDc screen;
+        const win32::WindowDc screen{nullptr};
         transcript_.write(Record("start")
                               .text("exe", options_.exe)
                               .text("args", options_.args.value_or(L""))

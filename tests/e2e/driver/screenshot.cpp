@@ -5,7 +5,7 @@
 #include <fstream>
 #include <vector>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 namespace orv::e2e {
 namespace {
@@ -38,11 +38,11 @@ bool SaveScreenshot(HWND window, Area area, const std::wstring& file) {
     const int height = r.bottom - r.top;
     if (width <= 0 || height <= 0) return false;
 
-    const ScreenDc screen;
-    const MemoryDc memory(screen.get());
-    const Bitmap bitmap(screen.get(), width, height);
+    const win32::WindowDc screen{nullptr};
+    const win32::MemoryDc memory{CreateCompatibleDC(screen.get())};
+    const win32::Bitmap bitmap{CreateCompatibleBitmap(screen.get(), width, height)};
     {
-        const Selection selected(memory.get(), bitmap.get());
+        const win32::Selection selected(memory.get(), bitmap.get());
         if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), r.left, r.top, SRCCOPY))
             return false;
     }

@@ -6,7 +6,7 @@
 #include <tuple>
 #include <utility>
 
-#include "handles.h"
+#include "win32/handles.h"
 
 namespace orv::e2e {
 namespace {
@@ -85,7 +85,7 @@ std::optional<std::string> IconByHandle(HICON icon) {
 std::string IconByColour(HWND iconControl) {
     RECT r{};
     if (!GetWindowRect(iconControl, &r)) return "unknown";
-    const ScreenDc screen;
+    const win32::WindowDc screen{nullptr};
     int red = 0;
     int yellow = 0;
     int blue = 0;
