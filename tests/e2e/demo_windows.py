@@ -19,48 +19,42 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-import harness  # noqa: E402
-import scenarios as sc  # noqa: E402
+import installation  # noqa: E402
+import wine  # noqa: E402
+from archives import Archive, Entry  # noqa: E402
 
 INSTALLED = "01.02.2024 3.0"
-INSTALL_DIR = "D:\\ORVEN32"
+SAMPLE = installation.Installation(ini=(("Pfad1", "D:\\DATEN"), ("Pfad2", "D:\\DATEN\\VW"),
+                                        ("Pfad3", "")))
+INSTALL_DIR = SAMPLE.install_dir
 
 
-def sample_archive(standin: bytes) -> tuple:
-    def text(name: str, line: str, times: int) -> sc.Entry:
-        return sc.Entry(name, (line + "\r\n").encode("cp1252") * times)
+def sample_archive(standin: bytes) -> Archive:
+    def text(name: str, line: str, times: int) -> Entry:
+        return Entry(name, (line + "\r\n").encode("cp1252") * times)
 
-    return (
-        sc.Entry("orvupd.txt", b"15.03.2025 3.1\r\n"),
+    return Archive((
+        Entry("orvupd.txt", b"15.03.2025 3.1\r\n"),
         text("ORVTABS.MDB", "Schlüsseltabellen", 2000),
         text("MUNDAREL.MDB", "Mundarten", 1000),
         text("ORVEN.MDB", "Stammdaten", 5000),
         text("ORVVW.MDB", "Verwaltung", 3000),
         text("SYSTEM/orvgrid.ocx", "Steuerelement", 500),
         text("SYSTEM/orvcalc.dll", "Bibliothek", 500),
-        sc.Entry("orv/orven32.exe", standin),
+        Entry("orv/orven32.exe", standin),
         text("orv/hilfe/orven.chm", "Hilfe", 800),
         text("orv/vorlagen/brief.dot", "Briefvorlage", 100),
         text("liesmich.txt", "Neu in ORVEN 3.1: alles.", 1),
-    )
+    ))
 
 
-def lay_out(prefix: harness.Prefix, programs: harness.Programs, cache: Path) -> None:
+def lay_out(prefix: wine.Prefix, programs: installation.Programs, cache: Path) -> None:
     prefix.clear_drive()
-    install = prefix.unix(INSTALL_DIR)
-    for folder in ("UPDATE", "orv"):
-        (install / folder).mkdir(parents=True)
-    for folder in ("DATEN", "DATEN\\VW"):
-        prefix.unix("D:\\" + folder).mkdir(parents=True, exist_ok=True)
-    shutil.copyfile(programs.orvupd, install / "UPDATE" / "orvupd.exe")
-    shutil.copyfile(programs.standin, install / "orv" / "orven32.exe")
-    (install / "orv" / "orven32.ini").write_bytes(
-        b"[ORVEN]\r\nPfad1=D:\\DATEN\r\nPfad2=D:\\DATEN\\VW\r\nPfad3=\r\n")
-    harness.write_archive(install / "UPDATE" / "orvupd.zip",
-                          sample_archive(programs.standin.read_bytes()), cache)
+    installation.lay_out(prefix, SAMPLE, sample_archive(programs.standin.read_bytes()), programs,
+                         cache)
 
 
-def print_files(prefix: harness.Prefix) -> None:
+def print_files(prefix: wine.Prefix) -> None:
     print("\nDateien auf D: (" + str(prefix.drive_d) + "):")
     for path in sorted(p for p in prefix.drive_d.rglob("*") if p.is_file()):
         windows = "D:\\" + str(path.relative_to(prefix.drive_d)).replace("/", "\\")
@@ -73,22 +67,22 @@ def print_files(prefix: harness.Prefix) -> None:
 def main() -> int:
     parser = argparse.ArgumentParser(description=__doc__,
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
-    parser.add_argument("--build", type=Path, required=True, help="the windows-x64 build")
+    parser.add_argument("--build", type=Path, required=True, help="the Windows build (the shipped one: preset windows)")
     parser.add_argument("--work", type=Path, required=True)
     parser.add_argument("--driver", action="store_true",
                         help="let the driver answer even when a DISPLAY is set")
     args = parser.parse_args()
     build = args.build.resolve()
     work = args.work.resolve()
-    programs = harness.Programs(build / "src/win32/orvupd.exe",
+    programs = installation.Programs(build / "src/win32/orvupd.exe",
                                 build / "tests/e2e/orvdriver.exe",
                                 build / "tests/e2e/orven32.exe")
     for program in (programs.orvupd, programs.driver, programs.standin):
         if not program.is_file():
-            print(f"missing {program}: build the windows-x64 preset first", file=sys.stderr)
+            print(f"missing {program}: build the windows preset first", file=sys.stderr)
             return 2
 
-    prefix = harness.Prefix(work)
+    prefix = wine.Prefix(work)
     print("Wine-Umgebung in " + str(prefix.path))
     prefix.ensure()
     lay_out(prefix, programs, work / "cache")
@@ -107,7 +101,7 @@ def main() -> int:
         shutil.rmtree(shots, ignore_errors=True)
         shots.mkdir(parents=True)
         transcript = work / "transcript.txt"
-        with harness.virtual_display(use_existing=False) as display:
+        with wine.virtual_display(use_existing=False) as display:
             print(f"Starte {exe} {INSTALLED} auf Xvfb {display}; der Treiber antwortet "
                   "Ja, dann OK.")
             status = subprocess.run(
@@ -121,7 +115,7 @@ def main() -> int:
         print(transcript.read_text("utf-8") if transcript.exists() else "(keines)")
         for bmp in sorted(shots.glob("*.bmp")):
             png = bmp.with_suffix(".png")
-            if harness.to_png(bmp, png):
+            if wine.to_png(bmp, png):
                 bmp.unlink()
         print("Bildschirmfotos: " + str(shots))
     print_files(prefix)

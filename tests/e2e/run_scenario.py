@@ -13,13 +13,15 @@ from pathlib import Path
 sys.dont_write_bytecode = True  # no __pycache__ in the source tree
 sys.path.insert(0, str(Path(__file__).resolve().parent))
 
-import harness  # noqa: E402
+import installation  # noqa: E402
+import runner  # noqa: E402
 import scenarios  # noqa: E402
+from transcript import parse_transcript  # noqa: E402
 
 
-def _summary(outcome: harness.Outcome) -> str:
+def _summary(outcome: runner.Outcome) -> str:
     lines = []
-    for r in harness.parse_transcript(outcome.transcript):
+    for r in parse_transcript(outcome.transcript):
         if r.kind == "box":
             lines.append(f"    box {r['n']}: [{r['title']}] style {r['style']}: "
                          + r["text"].replace("\r\n", " | "))
@@ -33,7 +35,7 @@ def main() -> int:
                                      formatter_class=argparse.RawDescriptionHelpFormatter)
     parser.add_argument("--list", action="store_true", help="print the scenario names")
     parser.add_argument("--all", action="store_true", help="run every scenario")
-    parser.add_argument("--orvupd", type=Path, help="orvupd.exe (64-bit build)")
+    parser.add_argument("--orvupd", type=Path, help="orvupd.exe (the shipped 32-bit build, or the 64-bit one)")
     parser.add_argument("--driver", type=Path, help="orvdriver.exe")
     parser.add_argument("--standin", type=Path, help="the stand-in orven32.exe")
     parser.add_argument("--work", type=Path, help="folder for the prefix, drive D: and runs")
@@ -55,7 +57,7 @@ def main() -> int:
                if getattr(args, o) is None]
     if not chosen or missing:
         parser.error("name the scenarios and give " + ", ".join("--" + m for m in missing))
-    programs = harness.Programs(args.orvupd.resolve(), args.driver.resolve(),
+    programs = installation.Programs(args.orvupd.resolve(), args.driver.resolve(),
                                 args.standin.resolve())
     for program in (programs.orvupd, programs.driver, programs.standin):
         if not program.is_file():
@@ -64,7 +66,7 @@ def main() -> int:
 
     passed = failed = 0
     for scenario in chosen:
-        outcome = harness.run(scenario, programs, args.work.resolve(), args.shots.resolve(),
+        outcome = runner.run(scenario, programs, args.work.resolve(), args.shots.resolve(),
                               use_display=not args.own_display)
         verdict = "PASS" if not outcome.failures else "FAIL"
         print(f"{verdict} {scenario.name} ({outcome.seconds:.1f} s): {scenario.about}")

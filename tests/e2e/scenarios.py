@@ -1,283 +1,26 @@
-"""The end-to-end scenarios of orvupd.exe: one table, with the exact texts the user must see.
+"""The end-to-end scenarios of orvupd.exe: one record each, with the exact texts the user must
+see and the places the user must find the files in.
 
-Every scenario lays out an installation on the sandbox drive D:, starts the updater through the
-driver with a command line and a list of answers, and says which message boxes must appear (text,
-title, style, and the status window at that moment), where the files must be afterwards, how
-often the application is started again, and what becomes of the update archive.
+A record names the installation laid out on the sandbox drive D: and the update archive in it,
+the command line and the answers the driver gives, the message boxes that must appear (text,
+title, style, buttons, and the status window at that moment), the files that must be there
+afterwards and those that must not, what becomes of the archive, and how often the application
+is started again. The runner (runner.py) turns a record into a run and its checks.
 """
 
 from __future__ import annotations
 
 import dataclasses
-import fnmatch
 from typing import Optional
 
-CRLF = "\r\n"
+from archives import Archive, Entry, LargeEntry
+from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
+                   NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
+                   archive_missing_box, by_hand_question, extract_failed_box, ini_missing_box,
+                   newer_question, older_question, report_box, wrong_dir_name_box)
+from installation import WINDOWS_DIR, Installation
 
-# --- The updater's texts -------------------------------------------------------------------
-
-VERSION_TITLE = "ORVEN-Update 3.0.0"
-STARTING = "Updateprogramm wird gestartet, bitte warten ..."
-WORKING = "Update wird ausgeführt, bitte warten ..."
-RESTARTING = "ORVEN wird gestartet, bitte warten ..."
-
-CRITICAL, QUESTION, INFORMATION, PLAIN = 16, 52, 64, 0
-
-
-@dataclasses.dataclass(frozen=True)
-class Prefix:
-    """A text of which only the beginning is fixed (the rest is the platform's error text)."""
-
-    start: str
-
-
-@dataclasses.dataclass(frozen=True)
-class Box:
-    title: str
-    style: int
-    text: str | Prefix
-    # The status window while the box is up: "none" (not there), "starting" (label with the
-    # start note, frame hidden), "working" (progress frame, label hidden), or None (not checked).
-    status: Optional[str] = None
-
-
-def _outside_install_dir(updater_dir: str) -> str:
-    return ("Das Update-Programm wird aus dem Verzeichnis " + updater_dir + " aufgerufen." + CRLF
-            + CRLF + "Sie haben das Updateprogramm außerhalb des Installationsverzeichnisses von "
-            "ORVEN gestartet." + CRLF)
-
-
-_MUST_BE_IN_UPDATE = ("Stellen Sie sicher, dass sich das Programm im " + CRLF
-                      + "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses" + CRLF
-                      + "von ORVEN befindet, z. B. c:\\orven32\\update" + CRLF + CRLF)
-
-
-def app_missing_box(updater_dir: str) -> Box:
-    return Box("ORVEN-Update", CRITICAL, _outside_install_dir(updater_dir) + _MUST_BE_IN_UPDATE,
-               "none")
-
-
-def wrong_dir_name_box(updater_dir: str) -> Box:
-    return Box("ORVEN-Update", CRITICAL,
-               "Das Update-Programm wird aus dem Verzeichnis " + updater_dir + " aufgerufen."
-               + CRLF + CRLF + _MUST_BE_IN_UPDATE, "none")
-
-
-def ini_missing_box(windows_dir: str, app_dir: str) -> Box:
-    return Box("Datei nicht vorhanden", CRITICAL,
-               "ORVEN32.INI ist weder im Windows-Verzeichnis" + CRLF + windows_dir
-               + " noch im Applikationsverzeichnis" + CRLF + app_dir.upper() + " vorhanden," + CRLF
-               + "bitte überprüfen Sie Ihre ORVEN-Installation.", "none")
-
-
-def archive_missing_box(install_dir: str) -> Box:
-    return Box("Datei nicht vorhanden", CRITICAL,
-               "Die Update-Datei orvupd.zip ist nicht im Verzeichnis " + install_dir
-               + "\\update vorhanden." + CRLF, "none")
-
-
-HELD_BOX = Box("ORVEN geöffnet", CRITICAL,
-               "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet." + CRLF
-               + "Bitte beenden Sie das Programm und starten" + CRLF
-               + "'Testversion aktualisieren' noch einmal.")
-
-
-def newer_question(label: str, date: str) -> Box:
-    return Box(VERSION_TITLE, QUESTION,
-               "Version " + label + " vom " + date + " wird installiert." + CRLF + CRLF
-               + "Wollen Sie das Update jetzt ausführen ?", "starting")
-
-
-SAME_DATE_QUESTION = Box(VERSION_TITLE, QUESTION,
-                         "Das Versionsdatum ist identisch mit der installierten Version." + CRLF
-                         + CRLF + "Wollen Sie das Update trotzdem ausführen ?", "starting")
-
-
-def older_question(installed_label: str, installed_date: str, label: str, date: str) -> Box:
-    return Box(VERSION_TITLE, QUESTION,
-               "Das Versionsdatum der zu installierenden Version ist" + CRLF
-               + "älter als das Datum der installierten Version." + CRLF + CRLF
-               + "Installierte Version: " + installed_label + " vom " + installed_date + CRLF + CRLF
-               + "Update-Version:       " + label + " vom " + date + CRLF + CRLF
-               + "Wollen Sie das Update trotzdem ausführen ?", "starting")
-
-
-NO_VERSION_FILE_QUESTION = Box(VERSION_TITLE, QUESTION,
-                               "Die Datei orvupd.txt ist nicht im Archiv vorhanden oder konnte "
-                               "nicht gelesen werden" + CRLF + CRLF
-                               + "Wollen Sie das Update trotzdem ausführen ?", "starting")
-
-
-def by_hand_question(label: str, date: str) -> Box:
-    return Box(VERSION_TITLE, QUESTION,
-               "Version " + label + " vom " + date + " wird installiert." + CRLF + CRLF
-               + "Die aktuelle ORVEN-Version kann nicht ermittelt werden." + CRLF
-               + "Sie können die Versionen nur vergleichen, wenn Sie das Update aus ORVEN starten."
-               + CRLF + CRLF + "Wollen Sie das Update trotzdem ausführen ?", "starting")
-
-
-CANCELLED_BOX = Box("ORV-Update abbrechen", INFORMATION,
-                    "ORV-Update wurde abgebrochen!" + CRLF + CRLF + "ORVEN wird wieder gestartet!")
-
-
-def report_box(count: int) -> Box:
-    line = ("Es wurde 1 Datei kopiert." if count == 1
-            else "Es wurden " + str(count) + " Dateien kopiert.")
-    return Box("ORV-Update installieren", INFORMATION,
-               "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + line, "none")
-
-
-NOTHING_COPIED_BOX = Box("ORVEN-Update installieren", CRITICAL,
-                         "Keine Dateien zum Kopieren vorhanden.", "none")
-
-
-def extract_failed_box(mask: str) -> Box:
-    return Box("Fehler", CRITICAL,
-               Prefix("Fehler beim entpacken der Datei(en) " + mask + CRLF + "Fehler = "),
-               "working")
-
-
-def delete_failed_box(mask: str) -> Box:
-    return Box("Fehler", CRITICAL,
-               Prefix("Fehler beim Löschen der Datei(en) " + mask + CRLF + "Fehler = "))
-
-
-GENERAL_ERROR_BOX = Box("Fehler", CRITICAL,
-                        Prefix("Fehler beim Installieren des ORVEN-Updates" + CRLF + CRLF
-                               + "Fehlercode = "))
-
-# --- Installations and archives ------------------------------------------------------------
-
-WINDOWS_DIR = "C:\\windows"
 INSTALLED = "01.02.2024 3.0"  # the command line with which the application starts the updater
-UPDATE_LABEL, UPDATE_DATE = " 3.1", "15.03.2024"
-
-
-@dataclasses.dataclass(frozen=True)
-class Entry:
-    name: str  # stored path, "/" as separator
-    data: bytes
-
-
-@dataclasses.dataclass(frozen=True)
-class LargeEntry:
-    """An entry of pseudo-random and compressible data, made by the runner."""
-
-    name: str
-    megabytes: int
-    seed: int = 1
-
-
-def _new(name: str) -> bytes:
-    return ("ORVEN 3.1 vom 15.03.2024: " + name + CRLF).encode("cp1252") * 64
-
-
-def old(name: str) -> bytes:
-    return ("ORVEN 3.0, vor dem Update: " + name + CRLF).encode("cp1252")
-
-
-VERSION_FILE = Entry("orvupd.txt", ("15.03.2024 3.1" + CRLF + "Neu: Druckvorlagen" + CRLF).encode())
-DATABASES = tuple(Entry(n, _new(n)) for n in ("ORVTABS.MDB", "MUNDAREL.MDB", "ORVEN.MDB",
-                                              "ORVVW.MDB"))
-CONTROLS = (Entry("SYSTEM/orvgrid.ocx", _new("orvgrid.ocx")),
-            Entry("SYSTEM/orvcalc.dll", _new("orvcalc.dll")))
-APP_FILES = tuple(Entry(n, _new(n)) for n in ("orv/liesmich.txt", "orv/hilfe/handbuch.txt",
-                                              "vorlagen/brief.dot"))
-STANDARD_ARCHIVE = (VERSION_FILE,) + DATABASES + CONTROLS + APP_FILES
-
-
-@dataclasses.dataclass(frozen=True)
-class Installation:
-    install_dir: str = "D:\\ORVEN32"
-    updater_dir_name: str = "UPDATE"
-    with_app: bool = True
-    ini_at: str = "app"  # app, windows, none
-    ini: tuple = (("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", "D:\\ORVDATA\\Verwaltung"),
-                  ("Pfad3", "D:\\ORVDATA\\Keytabs"))
-    archive: Optional[tuple] = STANDARD_ARCHIVE
-    read_only_archive: bool = False
-    stale_backup: Optional[bytes] = None
-    # A run stopped before its exit left the delivered archive as backup and the archive
-    # without the entries it had extracted (the version file and the databases).
-    interrupted: bool = False
-    existing: tuple = ()  # (windows path, bytes) present before the run
-
-    @property
-    def updater_dir(self) -> str:
-        return self.install_dir + "\\" + self.updater_dir_name
-
-    @property
-    def app_dir(self) -> str:
-        return self.install_dir + "\\orv"
-
-    @property
-    def archive_path(self) -> str:
-        return self.install_dir + "\\update\\orvupd.zip"
-
-    @property
-    def backup_path(self) -> str:
-        return self.archive_path + "$$$"
-
-    @property
-    def ini_path(self) -> str:
-        return (WINDOWS_DIR if self.ini_at == "windows" else self.app_dir) + "\\orven32.ini"
-
-    def db_dir(self, key: str) -> str:
-        value = dict(self.ini).get(key) or ""
-        if value:
-            return value
-        return self.install_dir + "\\KEYTABS" if key == "Pfad3" else self.app_dir
-
-    def folders(self) -> list[str]:
-        """Folders that a real installation has: the database directories among them."""
-        return [self.app_dir] + [self.db_dir(k) for k in ("Pfad1", "Pfad2", "Pfad3")]
-
-
-# The extraction plan as the user sees its result: mask, INI key of the target (None for the
-# drive root of the archive's drive).
-_PLAN = (("ORVTABS.MDB", "Pfad3"), ("MUNDAREL.MDB", "Pfad3"), ("ORVEN.MDB", "Pfad1"),
-         ("ORVVW.MDB", "Pfad2"), ("*.OCX", None), ("*.DLL", None))
-
-
-def _matches(mask: str, name: str) -> bool:
-    return fnmatch.fnmatchcase(name.upper(), mask.upper())
-
-
-def placement(inst: Installation, failed_masks: tuple = ()) -> tuple[dict, int]:
-    """Where a confirmed installation puts each entry (windows path -> bytes), and how many
-    files the plan copies besides the version file. A row whose extraction fails leaves its
-    entries in the archive, so the last row puts them under the installation directory."""
-    entries = [e for e in inst.archive or () if isinstance(e, Entry)]
-    placed = {}
-    remaining = []
-    for e in entries:
-        if _matches("*orvupd.txt", e.name):
-            placed[inst.app_dir + "\\orvupd.txt"] = e.data
-        else:
-            remaining.append(e)
-    count = 0
-    for mask, key in _PLAN:
-        hits = [e for e in remaining if _matches(mask, e.name)]
-        if not hits or mask in failed_masks:
-            continue
-        folder = inst.db_dir(key) if key else inst.install_dir[:2]
-        for e in hits:
-            placed[folder + "\\" + e.name.replace("/", "\\")] = e.data
-        count += len(hits)
-        remaining = [e for e in remaining if e not in hits]
-    for e in remaining:
-        placed[inst.install_dir + "\\" + e.name.replace("/", "\\")] = e.data
-    count += len(remaining) + sum(1 for e in inst.archive or () if isinstance(e, LargeEntry))
-    return placed, count
-
-
-def not_installed(inst: Installation) -> tuple:
-    """Files that must not exist when nothing was installed (the version file aside)."""
-    placed, _ = placement(inst)
-    return tuple(p for p in placed if not p.lower().endswith("\\orvupd.txt"))
-
-
-# --- Scenarios -----------------------------------------------------------------------------
 
 
 @dataclasses.dataclass(frozen=True)
@@ -293,214 +36,251 @@ class Hold:
 class Scenario:
     name: str
     about: str
-    install: Installation = Installation()
+    installation: Installation = Installation()
+    archive: Optional[Archive] = None  # the update archive before the run; None: there is none
     args: Optional[str] = INSTALLED  # None: started by hand
-    answers: tuple = ()
+    answers: tuple = ()  # "Yes", "No", "OK", one for each box in turn
     holds: tuple = ()
     boxes: tuple = ()
     # When set, boxes after the listed ones are allowed (each answered OK), up to this total.
     max_boxes: Optional[int] = None
+    placed: tuple = ()  # (path, Entry, LargeEntry or bytes) that must be there afterwards
+    absent: tuple = ()  # paths that must not exist afterwards
+    # The archive afterwards: "restored" (byte-identical, backup gone), "untouched" (likewise;
+    # the updater never copied it), "kept" (the delivered bytes survive as archive or backup),
+    # "absent" (there was none, and none appeared).
+    archive_after: str = "restored"
     restarts: Optional[int] = 0  # starts of the application with no arguments; None: any
     # After the report: "restart" (the status window is back with the restart note), "none"
     # (no status window any more), or None (not checked).
     after_report: Optional[str] = None
-    # Whether the progress frame must have been seen during the extraction.
-    working_seen: bool = False
-    placed: tuple = ()  # (windows path, bytes) that must exist afterwards
-    absent: tuple = ()  # windows paths that must not exist afterwards
-    # The archive afterwards: "restored" (byte-identical, backup gone), "untouched" (likewise;
-    # the updater never copied it), "kept" (the delivered bytes survive as archive or backup).
-    archive: str = "restored"
+    working_seen: bool = False  # the progress frame was seen during the extraction
     min_progress_changes: int = 0
-    progress_shots: tuple = ()
-    bar_shots_at_box: int = 0
+    progress_shots: tuple = ()  # screenshots of the bar as the progress passes these values
+    bar_shots_at_box: int = 0  # at this box, the bar is set to 0, 1, 50, 100 % and shot
+    dpi: int = 96  # the screen's resolution
     timeout: int = 60
 
 
-STANDARD = Installation()
+# --- The standard installation and its update ----------------------------------------------
 
 
-def _whole_run(inst: Installation, args: Optional[str] = INSTALLED, failed: tuple = ()):
-    placed, count = placement(inst, failed)
-    return tuple(placed.items()), count + (1 if args else 0)
+def _new(name: str) -> bytes:
+    return ("ORVEN 3.1 vom 15.03.2024: " + name + CRLF).encode("cp1252") * 64
 
 
-def _installed(name: str, about: str, install: Installation, plan: Optional[Installation] = None,
-               **more) -> Scenario:
-    """A whole update started by the application and answered Yes: the files the plan places
-    (for plan, or else the installation itself), the report of their number, the restart."""
-    placed, count = _whole_run(plan or install)
-    return Scenario(name, about, install=install, answers=("Yes", "OK"),
-                    boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)),
-                    restarts=1, after_report="restart", working_seen=True, placed=placed, **more)
+def old(path: str) -> bytes:
+    return ("ORVEN 3.0, vor dem Update: " + path + CRLF).encode("cp1252")
 
 
-def _existing(*paths: str) -> tuple:
+def existing(*paths: str) -> tuple:
     return tuple((p, old(p)) for p in paths)
 
 
-def _build() -> list[Scenario]:
-    s = []
-    inst = STANDARD
+UPDATE_LABEL, UPDATE_DATE = " 3.1", "15.03.2024"
+VERSION_FILE = Entry("orvupd.txt", ("15.03.2024 3.1" + CRLF + "Neu: Druckvorlagen" + CRLF).encode())
+ORVTABS, MUNDAREL, ORVEN, ORVVW = (Entry(n, _new(n)) for n in ("ORVTABS.MDB", "MUNDAREL.MDB",
+                                                               "ORVEN.MDB", "ORVVW.MDB"))
+ORVGRID = Entry("SYSTEM/orvgrid.ocx", _new("orvgrid.ocx"))
+ORVCALC = Entry("SYSTEM/orvcalc.dll", _new("orvcalc.dll"))
+ORVMATH = Entry("SYSTEM/orvmath.dll", _new("orvmath.dll"))
+LIESMICH = Entry("orv/liesmich.txt", _new("orv/liesmich.txt"))
+HANDBUCH = Entry("orv/hilfe/handbuch.txt", _new("orv/hilfe/handbuch.txt"))
+BRIEF = Entry("vorlagen/brief.dot", _new("vorlagen/brief.dot"))
+STANDARD_ARCHIVE = (VERSION_FILE, ORVTABS, MUNDAREL, ORVEN, ORVVW, ORVGRID, ORVCALC, LIESMICH,
+                    HANDBUCH, BRIEF)
+RELEASE = Archive(STANDARD_ARCHIVE)
+STANDARD = Installation()
+NEWER = newer_question(UPDATE_LABEL, UPDATE_DATE)
+BY_HAND = by_hand_question(UPDATE_LABEL, UPDATE_DATE)
 
+
+def installed(install: str = "D:\\ORVEN32", keytabs: str = "D:\\ORVDATA\\Keytabs",
+              daten: str = "D:\\ORVDATA\\Daten", verwaltung: str = "D:\\ORVDATA\\Verwaltung",
+              controls: str = "D:\\SYSTEM", libraries: str = "D:\\SYSTEM") -> tuple:
+    """The standard archive's files after a whole update, each in the folder the user finds it
+    in: the version file in the application's folder, the databases in the folders named, the
+    controls and libraries in those named (the archive drive's SYSTEM), the rest below the
+    installation."""
+    return ((install + "\\orv\\orvupd.txt", VERSION_FILE),
+            (keytabs + "\\ORVTABS.MDB", ORVTABS),
+            (keytabs + "\\MUNDAREL.MDB", MUNDAREL),
+            (daten + "\\ORVEN.MDB", ORVEN),
+            (verwaltung + "\\ORVVW.MDB", ORVVW),
+            (controls + "\\orvgrid.ocx", ORVGRID),
+            (libraries + "\\orvcalc.dll", ORVCALC),
+            (install + "\\orv\\liesmich.txt", LIESMICH),
+            (install + "\\orv\\hilfe\\handbuch.txt", HANDBUCH),
+            (install + "\\vorlagen\\brief.dot", BRIEF))
+
+
+# Nothing of the update but the version file, when it was not installed.
+NOT_INSTALLED = tuple(path for path, _ in installed()[1:])
+# A whole update started by the application and answered Yes.
+WHOLE_RUN = dict(answers=("Yes", "OK"), restarts=1, after_report="restart", working_seen=True)
+
+UMLAUTS = "D:\\Programme\\Müller & Söhne"
+# A program cannot be started from a folder deeper than 260 characters (CreateProcess fails,
+# under Wine also by the short path), and INI values end after 254 characters: the deepest
+# folder the updater can meet is a database directory of 254 characters.
+DEEP = ("D:\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(16)))[:248] + "\\Daten"
+NEAR_260 = ("D:\\lang\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(12)))[:232] \
+    + "\\ORVEN32"
+LARGE = LargeEntry("daten/archiv.dat", 200)
+
+SCENARIOS = [
     # Refusals and missing files.
-    s.append(Scenario(
-        "refuse_app_missing", "started by the application, application missing: message A",
-        install=dataclasses.replace(inst, with_app=False), answers=("OK",),
-        boxes=(app_missing_box(inst.updater_dir),), archive="untouched"))
-    backup = dataclasses.replace(inst, updater_dir_name="BACKUP")
-    s.append(Scenario(
-        "refuse_dir_named_backup", "updater in a directory named BACKUP: message B, restart",
-        install=backup, answers=("OK",), boxes=(wrong_dir_name_box(backup.updater_dir),),
-        restarts=1, archive="untouched"))
-    s.append(Scenario(
-        "refuse_ini_nowhere", "INI neither in the application nor the Windows directory: "
-        "message C and the end, no restart", install=dataclasses.replace(inst, ini_at="none"),
-        answers=("OK",), boxes=(ini_missing_box(WINDOWS_DIR, inst.app_dir),), restarts=0,
-        archive="untouched"))
-    s.append(Scenario(
-        "refuse_archive_missing", "archive missing, started by the application: restart",
-        install=dataclasses.replace(inst, archive=None), answers=("OK",),
-        boxes=(archive_missing_box(inst.install_dir),), restarts=1, archive="absent"))
-    s.append(Scenario(
-        "by_hand_archive_missing", "archive missing, started by hand: no restart",
-        install=dataclasses.replace(inst, archive=None), args=None, answers=("OK",),
-        boxes=(archive_missing_box(inst.install_dir),), restarts=0, archive="absent"))
-    s.append(Scenario(
-        "ini_held_by_application", "the application holds the INI: the open note, then "
-        "message C", holds=(Hold(inst.ini_path),), answers=("OK", "OK"),
-        boxes=(dataclasses.replace(HELD_BOX, status="none"),
-               ini_missing_box(WINDOWS_DIR, inst.app_dir)), restarts=0, archive="untouched"))
-    s.append(Scenario(
-        "archive_held_by_application", "the application holds the archive: the open note, "
-        "then the archive message, restart", holds=(Hold(inst.archive_path),),
-        answers=("OK", "OK"), boxes=(dataclasses.replace(HELD_BOX, status="none"),
-                                     archive_missing_box(inst.install_dir)),
-        restarts=1, archive="untouched"))
+    Scenario("refuse_app_missing", "started by the application, application missing",
+             installation=Installation(with_app=False), archive=RELEASE, answers=("OK",),
+             boxes=(app_missing_box("D:\\ORVEN32\\UPDATE"),), archive_after="untouched"),
+    Scenario("refuse_dir_named_backup", "updater in a directory named BACKUP: refusal, restart",
+             installation=Installation(updater_dir_name="BACKUP"), archive=RELEASE,
+             answers=("OK",), boxes=(wrong_dir_name_box("D:\\ORVEN32\\BACKUP"),), restarts=1,
+             archive_after="untouched"),
+    Scenario("refuse_ini_nowhere", "INI neither in the application nor the Windows directory: "
+             "the INI message and the end, no restart", installation=Installation(ini_at="none"),
+             archive=RELEASE, answers=("OK",),
+             boxes=(ini_missing_box(WINDOWS_DIR, "D:\\ORVEN32\\orv"),),
+             archive_after="untouched"),
+    Scenario("refuse_archive_missing", "archive missing, started by the application: restart",
+             answers=("OK",), boxes=(archive_missing_box("D:\\ORVEN32"),), restarts=1,
+             archive_after="absent"),
+    Scenario("by_hand_archive_missing", "archive missing, started by hand: no restart",
+             args=None, answers=("OK",), boxes=(archive_missing_box("D:\\ORVEN32"),),
+             archive_after="absent"),
+    Scenario("ini_held_by_application", "the application holds the INI: the open note, then "
+             "the INI message", archive=RELEASE, holds=(Hold("D:\\ORVEN32\\orv\\orven32.ini"),),
+             answers=("OK", "OK"), boxes=(dataclasses.replace(HELD_BOX, status="none"),
+                                         ini_missing_box(WINDOWS_DIR, "D:\\ORVEN32\\orv")),
+             archive_after="untouched"),
+    Scenario("archive_held_by_application", "the application holds the archive: the open "
+             "note, then the archive message, restart", archive=RELEASE,
+             holds=(Hold("D:\\ORVEN32\\update\\orvupd.zip"),), answers=("OK", "OK"),
+             boxes=(dataclasses.replace(HELD_BOX, status="none"),
+                    archive_missing_box("D:\\ORVEN32")), restarts=1, archive_after="untouched"),
 
     # The version check and the answer No.
-    s.append(Scenario(
-        "newer_version_no", "newer version, answer No: cancellation note, restart, archive "
-        "restored", answers=("No", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE),
-               dataclasses.replace(CANCELLED_BOX, status="starting")), restarts=1,
-        placed=((inst.app_dir + "\\orvupd.txt", VERSION_FILE.data),),
-        absent=not_installed(inst)))
-    s.append(Scenario(
-        "same_version_no", "same version date, answer No", args="15.03.2024 3.1",
-        answers=("No", "OK"), boxes=(SAME_DATE_QUESTION, CANCELLED_BOX), restarts=1,
-        absent=not_installed(inst)))
-    s.append(Scenario(
-        "older_version_no", "older update than installed: both versions shown, answer No",
-        args="20.05.2024 3.2", answers=("No", "OK"),
-        boxes=(older_question(" 3.2", "20.05.2024", UPDATE_LABEL, UPDATE_DATE), CANCELLED_BOX),
-        restarts=1, absent=not_installed(inst)))
-    stale = dataclasses.replace(inst, stale_backup=b"PK alte Sicherung")
-    s.append(Scenario(
-        "by_hand_stale_backup_no", "started by hand with a stale backup, answer No: no "
-        "cancellation note, no restart, backup gone, archive byte-identical", install=stale,
-        args=None, answers=("No",), boxes=(by_hand_question(UPDATE_LABEL, UPDATE_DATE),),
-        restarts=0, absent=not_installed(inst)))
-    s.append(_installed(
-        "interrupted_run_left_backup", "an earlier run stopped midway: its backup goes back "
-        "over the reduced archive, and the whole update is installed",
-        dataclasses.replace(inst, interrupted=True), plan=inst))
-    no_version = dataclasses.replace(
-        inst, archive=tuple(e for e in STANDARD_ARCHIVE if e is not VERSION_FILE),
-        existing=((inst.app_dir + "\\orvupd.txt", b"01.01.2020 2.0" + CRLF.encode()),))
-    placed, count = _whole_run(no_version)
-    s.append(Scenario(
-        "version_file_missing_yes", "archive without version file (an old one lies in the "
-        "application directory and is not read), answer Yes", install=no_version,
-        answers=("Yes", "OK"), boxes=(NO_VERSION_FILE_QUESTION, report_box(count - 1)),
-        restarts=1, after_report="restart", working_seen=True, placed=placed))
+    Scenario("newer_version_no", "newer version, answer No: cancellation note, restart, "
+             "archive restored", archive=RELEASE, answers=("No", "OK"),
+             boxes=(NEWER, dataclasses.replace(CANCELLED_BOX, status="starting")), restarts=1,
+             placed=(("D:\\ORVEN32\\orv\\orvupd.txt", VERSION_FILE),), absent=NOT_INSTALLED),
+    Scenario("same_version_no", "same version date, answer No", archive=RELEASE,
+             args="15.03.2024 3.1", answers=("No", "OK"),
+             boxes=(SAME_DATE_QUESTION, CANCELLED_BOX), restarts=1, absent=NOT_INSTALLED),
+    Scenario("older_version_no", "older update than installed: both versions shown, answer No",
+             archive=RELEASE, args="20.05.2024 3.2", answers=("No", "OK"),
+             boxes=(older_question(" 3.2", "20.05.2024", UPDATE_LABEL, UPDATE_DATE),
+                    CANCELLED_BOX), restarts=1, absent=NOT_INSTALLED),
+    Scenario("by_hand_stale_backup_no", "started by hand with a stale backup, answer No: no "
+             "cancellation note, no restart, backup gone, archive byte-identical",
+             archive=Archive(STANDARD_ARCHIVE, stale_backup=b"PK alte Sicherung"), args=None,
+             answers=("No",), boxes=(BY_HAND,), absent=NOT_INSTALLED),
+    Scenario("interrupted_run_left_backup", "an earlier run stopped midway: its backup goes "
+             "back over the reduced archive, and the whole update is installed",
+             archive=Archive(STANDARD_ARCHIVE, reduced_to=(ORVGRID, ORVCALC, LIESMICH,
+                                                           HANDBUCH, BRIEF)),
+             boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
+    Scenario("version_file_missing_yes", "archive without version file (an old one lies in the "
+             "application directory and is not read), answer Yes",
+             installation=Installation(existing=(("D:\\ORVEN32\\orv\\orvupd.txt",
+                                                  b"01.01.2020 2.0" + CRLF.encode()),)),
+             archive=Archive(STANDARD_ARCHIVE[1:]), boxes=(NO_VERSION_FILE_QUESTION,
+                                                         report_box(9)),
+             placed=installed()[1:], **WHOLE_RUN),
 
     # Whole runs.
-    s.append(_installed(
-        "newer_version_yes", "whole run started by the application: files placed by the plan, "
-        "report, restart note, one restart, archive restored", inst,
-        absent=(inst.install_dir + "\\ORVEN.MDB", inst.install_dir + "\\SYSTEM\\orvgrid.ocx")))
-    placed, count = _whole_run(inst, args=None)
-    s.append(Scenario(
-        "by_hand_yes", "whole run started by hand: the version file is not counted, no status "
-        "window after the report, no restart", args=None, answers=("Yes", "OK"),
-        boxes=(by_hand_question(UPDATE_LABEL, UPDATE_DATE), report_box(count)), restarts=0,
-        after_report="none", working_seen=True, placed=placed))
-    only_version = dataclasses.replace(inst, archive=(VERSION_FILE,))
-    s.append(Scenario(
-        "by_hand_nothing_to_copy", "started by hand, the archive holds the version file alone",
-        install=only_version, args=None, answers=("Yes", "OK"),
-        boxes=(by_hand_question(UPDATE_LABEL, UPDATE_DATE), NOTHING_COPIED_BOX), restarts=0))
-    dlls = dataclasses.replace(
-        inst, archive=STANDARD_ARCHIVE + (Entry("SYSTEM/orvmath.dll", _new("orvmath.dll")),),
-        existing=_existing("D:\\SYSTEM\\orvcalc.dll", "D:\\SYSTEM\\orvmath.dll"))
-    placed, count = _whole_run(dlls, failed=("*.DLL",))
-    s.append(Scenario(
-        "dll_held_during_extraction", "a library held by the application: the *.DLL row fails "
-        "as a whole, its files stay untouched, the last row takes them; bar screenshots",
-        install=dlls, holds=(Hold("D:\\SYSTEM\\orvcalc.dll"),), answers=("Yes", "OK", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), extract_failed_box("*.DLL"),
-               report_box(count)), restarts=1, after_report="restart", working_seen=True,
-        placed=placed + dlls.existing, bar_shots_at_box=2))
-    large = dataclasses.replace(inst, archive=STANDARD_ARCHIVE + (LargeEntry("daten/archiv.dat",
-                                                                             200),))
-    s.append(_installed(
-        "progress_large_archive", "200 MB extraction: the progress text moves, the window "
-        "answers throughout", large, min_progress_changes=3, progress_shots=(1, 50, 100),
-        timeout=400))
+    Scenario("newer_version_yes", "whole run started by the application: files in their "
+             "folders, report, restart note, one restart, archive restored", archive=RELEASE,
+             boxes=(NEWER, report_box(10)), placed=installed(),
+             absent=("D:\\ORVEN32\\ORVEN.MDB", "D:\\ORVEN32\\SYSTEM\\orvgrid.ocx"), **WHOLE_RUN),
+    Scenario("by_hand_yes", "whole run started by hand: the version file is not counted, no "
+             "status window after the report, no restart", archive=RELEASE, args=None,
+             answers=("Yes", "OK"), boxes=(BY_HAND, report_box(9)), after_report="none",
+             working_seen=True, placed=installed()),
+    Scenario("by_hand_nothing_to_copy", "started by hand, the archive holds the version file "
+             "alone", archive=Archive((VERSION_FILE,)), args=None, answers=("Yes", "OK"),
+             boxes=(BY_HAND, NOTHING_COPIED_BOX)),
+    Scenario("dll_held_during_extraction", "a library held by the application: the libraries "
+             "fail as a whole, their files stay untouched and go below the installation; "
+             "bar screenshots",
+             installation=Installation(existing=existing("D:\\SYSTEM\\orvcalc.dll",
+                                                         "D:\\SYSTEM\\orvmath.dll")),
+             archive=Archive(STANDARD_ARCHIVE + (ORVMATH,)),
+             holds=(Hold("D:\\SYSTEM\\orvcalc.dll"),), answers=("Yes", "OK", "OK"),
+             boxes=(NEWER, extract_failed_box("*.DLL"), report_box(11)), restarts=1,
+             after_report="restart", working_seen=True,
+             placed=installed(libraries="D:\\ORVEN32\\SYSTEM")
+             + (("D:\\ORVEN32\\SYSTEM\\orvmath.dll", ORVMATH),)
+             + existing("D:\\SYSTEM\\orvcalc.dll", "D:\\SYSTEM\\orvmath.dll"),
+             bar_shots_at_box=2),
+    Scenario("progress_large_archive", "200 MB extraction: the progress text moves, the window "
+             "answers throughout", archive=Archive(STANDARD_ARCHIVE + (LARGE,)),
+             boxes=(NEWER, report_box(11)),
+             placed=installed() + (("D:\\ORVEN32\\daten\\archiv.dat", LARGE),),
+             min_progress_changes=3, progress_shots=(1, 50, 100), timeout=400, **WHOLE_RUN),
 
     # Unusual installations.
-    umlauts = dataclasses.replace(
-        inst, install_dir="D:\\Programme\\Müller & Söhne\\ORVEN32",
-        ini=(("Pfad1", "D:\\Programme\\Müller & Söhne\\Daten"), ("Pfad2", ""),))
-    s.append(_installed(
-        "install_dir_with_umlauts", "installation in D:\\Programme\\Müller & Söhne\\ORVEN32, "
-        "Pfad1 with umlauts, Pfad2 empty, Pfad3 missing", umlauts))
-    # A program cannot be started from a folder deeper than 260 characters (CreateProcess
-    # fails, under Wine also by the short path), and INI values end after 254 characters: the
-    # deepest folder the updater can meet is a database directory of 254 characters.
-    deep_dir = ("D:\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(16)))[:248]
-    deep = dataclasses.replace(inst, ini=(("Pfad1", deep_dir + "\\Daten"),) + inst.ini[1:])
-    assert len(deep.db_dir("Pfad1")) == 254
-    s.append(_installed(
-        "database_path_longer_than_260", "the INI names a database directory of 254 "
-        "characters, so the database's path is longer than 260", deep))
-    near = dataclasses.replace(inst, install_dir=("D:\\lang\\" + "\\".join(
-        f"Verzeichnisebene{i:02d}" for i in range(12)))[:232] + "\\ORVEN32")
-    assert len(near.updater_dir + "\\orvupd.exe") < 260 < len(near.backup_path)
-    s.append(_installed(
-        "install_dir_near_260", "the updater's own path just fits in 260 characters, its "
-        "backup and the files it writes do not", near))
-    windows_ini = dataclasses.replace(
-        inst, ini_at="windows", ini=(("Pfad1", "D:\\WINDATEN\\Daten"),
-                                     ("Pfad2", "D:\\WINDATEN\\Verwaltung"),
-                                     ("Pfad3", "D:\\WINDATEN\\Keytabs")))
-    s.append(_installed(
-        "ini_in_windows_dir_only", "the INI in the Windows directory only: its directories "
-        "take the databases", windows_ini))
-    db_held = dataclasses.replace(inst, existing=_existing("D:\\ORVDATA\\Daten\\ORVEN.MDB"))
-    placed, count = _whole_run(db_held, failed=("ORVEN.MDB",))
-    s.append(Scenario(
-        "database_held_during_extraction", "the application holds ORVEN.MDB: that row fails, "
-        "the database stays as it was", install=db_held,
-        holds=(Hold("D:\\ORVDATA\\Daten\\ORVEN.MDB"),), answers=("Yes", "OK", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), extract_failed_box("ORVEN.MDB"),
-               report_box(count)), restarts=1, after_report="restart", working_seen=True,
-        placed=placed + db_held.existing))
-    s.append(Scenario(
-        "archive_held_at_exit", "the application takes the archive while the question is up, "
-        "answer No: the restore fails, is reported a bounded number of times, the application "
-        "is started again as the note promised, and the delivered archive survives",
-        holds=(Hold(inst.archive_path, at_box=1),), answers=("No", "OK", "OK", "OK"),
-        boxes=(newer_question(UPDATE_LABEL, UPDATE_DATE), CANCELLED_BOX, HELD_BOX,
-               GENERAL_ERROR_BOX), max_boxes=20, restarts=1, archive="kept"))
-    read_only = dataclasses.replace(inst, read_only_archive=True)
-    s.append(_installed(
-        "read_only_archive", "a read-only archive: a whole run, the archive restored "
-        "byte-identical", read_only))
-    return s
+    Scenario("install_dir_with_umlauts", "installation in D:\\Programme\\Müller & Söhne\\ORVEN32, "
+             "Pfad1 with umlauts, Pfad2 empty, Pfad3 missing",
+             installation=Installation(install_dir=UMLAUTS + "\\ORVEN32",
+                                       ini=(("Pfad1", UMLAUTS + "\\Daten"), ("Pfad2", "")),
+                                       more_folders=(UMLAUTS + "\\ORVEN32\\KEYTABS",)),
+             archive=RELEASE, boxes=(NEWER, report_box(10)),
+             placed=installed(install=UMLAUTS + "\\ORVEN32",
+                              keytabs=UMLAUTS + "\\ORVEN32\\KEYTABS", daten=UMLAUTS + "\\Daten",
+                              verwaltung=UMLAUTS + "\\ORVEN32\\orv"), **WHOLE_RUN),
+    Scenario("database_path_longer_than_260", "the INI names a database directory of 254 "
+             "characters, so the database's path is longer than 260",
+             installation=Installation(ini=(("Pfad1", DEEP),
+                                            ("Pfad2", "D:\\ORVDATA\\Verwaltung"),
+                                            ("Pfad3", "D:\\ORVDATA\\Keytabs"))),
+             archive=RELEASE, boxes=(NEWER, report_box(10)), placed=installed(daten=DEEP),
+             **WHOLE_RUN),
+    Scenario("install_dir_near_260", "the updater's own path just fits in 260 characters, its "
+             "backup and the files it writes do not",
+             installation=Installation(install_dir=NEAR_260), archive=RELEASE,
+             boxes=(NEWER, report_box(10)), placed=installed(install=NEAR_260), **WHOLE_RUN),
+    Scenario("ini_in_windows_dir_only", "the INI in the Windows directory only: its directories "
+             "take the databases",
+             installation=Installation(ini_at="windows",
+                                       ini=(("Pfad1", "D:\\WINDATEN\\Daten"),
+                                            ("Pfad2", "D:\\WINDATEN\\Verwaltung"),
+                                            ("Pfad3", "D:\\WINDATEN\\Keytabs"))),
+             archive=RELEASE, boxes=(NEWER, report_box(10)),
+             placed=installed(keytabs="D:\\WINDATEN\\Keytabs", daten="D:\\WINDATEN\\Daten",
+                              verwaltung="D:\\WINDATEN\\Verwaltung"), **WHOLE_RUN),
+    Scenario("database_held_during_extraction", "the application holds ORVEN.MDB: that "
+             "database fails, stays as it was, and the new one goes below the installation",
+             installation=Installation(existing=existing("D:\\ORVDATA\\Daten\\ORVEN.MDB")),
+             archive=RELEASE, holds=(Hold("D:\\ORVDATA\\Daten\\ORVEN.MDB"),),
+             answers=("Yes", "OK", "OK"),
+             boxes=(NEWER, extract_failed_box("ORVEN.MDB"), report_box(10)), restarts=1,
+             after_report="restart", working_seen=True,
+             placed=installed(daten="D:\\ORVEN32")
+             + existing("D:\\ORVDATA\\Daten\\ORVEN.MDB")),
+    Scenario("archive_held_at_exit", "the application takes the archive while the question is "
+             "up, answer No: the restore fails, is reported a bounded number of times, the "
+             "application is started again as the note promised, and the delivered archive "
+             "survives", archive=RELEASE, holds=(Hold("D:\\ORVEN32\\update\\orvupd.zip",
+                                                      at_box=1),),
+             answers=("No", "OK", "OK", "OK"),
+             boxes=(NEWER, CANCELLED_BOX, HELD_BOX, GENERAL_ERROR_BOX), max_boxes=20,
+             restarts=1, archive_after="kept"),
+    Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
+             "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
+             boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
 
+    # What a user with a 144 DPI screen sees.
+    Scenario("dll_held_at_144_dpi", "the library held as above on a screen of 144 DPI: window, "
+             "controls, captions and bar scaled from twips",
+             installation=Installation(existing=existing("D:\\SYSTEM\\orvcalc.dll")),
+             archive=RELEASE, holds=(Hold("D:\\SYSTEM\\orvcalc.dll"),),
+             answers=("Yes", "OK", "OK"),
+             boxes=(NEWER, extract_failed_box("*.DLL"), report_box(10)), restarts=1,
+             after_report="restart", working_seen=True,
+             placed=installed(libraries="D:\\ORVEN32\\SYSTEM")
+             + existing("D:\\SYSTEM\\orvcalc.dll"), bar_shots_at_box=2, dpi=144),
+]
 
-SCENARIOS = _build()
-BY_NAME = {sc.name: sc for sc in SCENARIOS}
+BY_NAME = {s.name: s for s in SCENARIOS}
 assert len(BY_NAME) == len(SCENARIOS), "scenario names must be unique"

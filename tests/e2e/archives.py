@@ -1,0 +1,91 @@
+"""Update archives as the scenarios deliver them, written with Python's zipfile."""
+
+from __future__ import annotations
+
+import dataclasses
+import hashlib
+import random
+import shutil
+import zipfile
+from pathlib import Path
+from typing import Iterator, Optional
+
+ARCHIVE_TIME = (2024, 3, 15, 10, 0, 0)
+
+
+@dataclasses.dataclass(frozen=True)
+class Entry:
+    name: str  # stored path, "/" as separator
+    data: bytes
+
+
+@dataclasses.dataclass(frozen=True)
+class LargeEntry:
+    """An entry of pseudo-random and compressible data, made when the archive is written."""
+
+    name: str
+    megabytes: int
+    seed: int = 1
+
+
+@dataclasses.dataclass(frozen=True)
+class Archive:
+    """The update archive orvupd.zip as it lies in the installation before the run."""
+
+    entries: tuple
+    read_only: bool = False
+    # An earlier run stopped before its exit: the delivered archive lies there as the backup,
+    # and the archive itself holds only these entries.
+    reduced_to: Optional[tuple] = None
+    # A backup left from some other run, with these bytes.
+    stale_backup: Optional[bytes] = None
+
+
+def large_data(entry: LargeEntry) -> Iterator[bytes]:
+    """Pseudo-random and compressible data in 1 MiB pieces, the same for the same seed."""
+    rng = random.Random(entry.seed)
+    text = b"ORVEN Buchungsdaten 2024; Konto 4711; Betrag 123,45 EUR\r\n" * 9400
+    for _ in range(entry.megabytes):
+        yield rng.randbytes(512 * 1024) + text[:512 * 1024]
+
+
+def large_digest(entry: LargeEntry) -> str:
+    digest = hashlib.sha256()
+    for piece in large_data(entry):
+        digest.update(piece)
+    return digest.hexdigest()
+
+
+def file_digest(path: Path) -> str:
+    digest = hashlib.sha256()
+    with path.open("rb") as data:
+        for piece in iter(lambda: data.read(1 << 20), b""):
+            digest.update(piece)
+    return digest.hexdigest()
+
+
+def write_archive(path: Path, entries: tuple, cache: Path) -> None:
+    """Writes an archive; archives with large entries are made once and kept in the cache."""
+    if any(isinstance(e, LargeEntry) for e in entries):
+        key = hashlib.sha256(repr(entries).encode()).hexdigest()[:16]
+        cached = cache / f"archive-{key}.zip"
+        if not cached.exists():
+            cache.mkdir(parents=True, exist_ok=True)
+            _write_zip(cached.with_suffix(".part"), entries)
+            cached.with_suffix(".part").rename(cached)
+        shutil.copyfile(cached, path)
+    else:
+        _write_zip(path, entries)
+
+
+def _write_zip(path: Path, entries: tuple) -> None:
+    with zipfile.ZipFile(path, "w", zipfile.ZIP_DEFLATED, allowZip64=True) as archive:
+        for e in entries:
+            info = zipfile.ZipInfo(e.name, date_time=ARCHIVE_TIME)
+            info.compress_type = zipfile.ZIP_DEFLATED
+            if isinstance(e, LargeEntry):
+                with archive.open(info, "w", force_zip64=True) as out:
+                    for piece in large_data(e):
+                        out.write(piece)
+            else:
+                archive.writestr(info, e.data, compresslevel=6)

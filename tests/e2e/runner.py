@@ -1,0 +1,89 @@
+"""Turns a scenario record into a run of the updater under Wine and checks its outcome."""
+
+from __future__ import annotations
+
+import dataclasses
+import shutil
+import subprocess
+import time
+from pathlib import Path
+
+import checks
+import installation
+import wine
+from transcript import parse_transcript
+
+
+@dataclasses.dataclass
+class Outcome:
+    scenario: object
+    failures: list
+    transcript: str
+    seconds: float
+
+
+def driver_args(prefix: wine.Prefix, scenario, programs: installation.Programs, run_dir: Path,
+                shots: Path) -> list[str]:
+    inst = scenario.installation
+    args = [prefix.wine, str(programs.driver), "--exe", inst.updater_dir + "\\orvupd.exe",
+            "--transcript", prefix.windows(run_dir / "transcript.txt"),
+            "--shots", prefix.windows(shots), "--timeout", str(scenario.timeout),
+            "--standin", inst.app_dir + "\\orven32.exe", "--default-answer", "OK"]
+    if scenario.args is not None:
+        args += ["--args", scenario.args]
+    if scenario.answers:
+        args += ["--answers", ",".join(scenario.answers)]
+    if scenario.progress_shots:
+        args += ["--shot-at-progress", ",".join(str(p) for p in scenario.progress_shots)]
+    if scenario.bar_shots_at_box:
+        args += ["--bar-shots-at-box", str(scenario.bar_shots_at_box)]
+    for hold in scenario.holds:
+        if hold.at_box:
+            args += ["--hold-at-box", str(hold.at_box), str(hold.seconds), hold.path]
+        else:
+            args += ["--hold", str(hold.seconds), hold.path]
+    return args
+
+
+def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
+        use_display: bool = True) -> Outcome:
+    began = time.monotonic()
+    prefix = wine.Prefix(work)
+    prefix.ensure()
+    prefix.set_dpi(scenario.dpi)
+    run_dir = work / "runs" / scenario.name
+    shutil.rmtree(run_dir, ignore_errors=True)
+    shots = run_dir / "shots"
+    shots.mkdir(parents=True)
+    f = checks.Findings()
+    prefix.clear_drive()
+    delivered = installation.lay_out(prefix, scenario.installation, scenario.archive, programs,
+                                     work / "cache")
+    try:
+        with wine.virtual_display(use_display) as display:
+            result = subprocess.run(driver_args(prefix, scenario, programs, run_dir, shots),
+                                    env=prefix.env(display), timeout=scenario.timeout + 120,
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    check=False)
+            (run_dir / "driver.log").write_bytes(result.stdout)
+            f.expect(result.returncode == 0, f"the driver ended with {result.returncode}: "
+                     + result.stdout.decode("utf-8", "replace")[-500:])
+            prefix.wait_for_server()
+        transcript_file = run_dir / "transcript.txt"
+        transcript = transcript_file.read_text("utf-8") if transcript_file.exists() else ""
+        records = parse_transcript(transcript)
+        checks.check_boxes(records, scenario, f)
+        checks.check_status_window(records, scenario, f)
+        if scenario.bar_shots_at_box:
+            checks.check_bar_shots(records, prefix, scenario.dpi, f)
+        checks.check_files(prefix, scenario, delivered, f)
+        started = checks.restarts(prefix, scenario)
+        f.expect(scenario.restarts is None or len(started) == scenario.restarts,
+                 f"the application was started {len(started)} times with no arguments, "
+                 f"expected {scenario.restarts}")
+        for bmp in sorted(shots.glob("*.bmp")):
+            wine.to_png(bmp, shots_root / scenario.name / (bmp.stem + ".png"))
+    finally:
+        if prefix.windows_ini().exists():
+            prefix.windows_ini().unlink()
+    return Outcome(scenario, f.failures, transcript, time.monotonic() - began)
