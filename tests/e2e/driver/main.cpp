@@ -14,6 +14,7 @@
 #include "options.h"
 #include "responsiveness.h"
 #include "screenshot.h"
+#include "text_fit.h"
 #include "transcript.h"
 #include "win32/handles.h"
 #include "windows_probe.h"
@@ -97,7 +98,27 @@ std::wstring Numbered(const std::wstring& stem, int n) {
     return stem + L"-" + (digits.size() < 2 ? L"0" : L"") + digits + L".bmp";
 }
 
+// "x,y,width,height".
+std::string Place(const RECT& place) {
+    return std::to_string(place.left) + "," + std::to_string(place.top) + "," +
+           std::to_string(place.right - place.left) + "," +
+           std::to_string(place.bottom - place.top);
+}
+
 Record& AddStatus(Record& record, const std::string& prefix, const StatusView& view) {
+    // The captions as the user reads them: in the font's real face and at the screen's
+    // resolution, each to fit its control on one line.
+    const int dpi = GetDeviceCaps(win32::WindowDc{nullptr}.get(), LOGPIXELSY);
+    const CaptionSize label = MeasureCaption(view.labelCaption, dpi);
+    const CaptionSize frame = MeasureCaption(view.frameCaption, dpi);
+    record.word(prefix + "framePlace", Place(view.framePlace))
+        .word(prefix + "picturePlace", Place(view.picturePlace))
+        .word(prefix + "labelPlace", Place(view.labelPlace))
+        .text(prefix + "face", label.face)
+        .word(prefix + "labelText",
+              std::to_string(label.width) + "x" + std::to_string(label.height))
+        .word(prefix + "frameText",
+              std::to_string(frame.width) + "x" + std::to_string(frame.height));
     return record.text(prefix + "title", view.title)
         .flag(prefix + "visible", view.visible)
         .word(prefix + "client",

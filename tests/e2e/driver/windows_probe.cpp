@@ -6,6 +6,7 @@
 #include <tuple>
 #include <utility>
 
+#include "text_fit.h"
 #include "win32/handles.h"
 
 namespace orv::e2e {
@@ -243,7 +244,9 @@ bool StatusView::sameAs(const StatusView& other) const {
            clientWidth == other.clientWidth && clientHeight == other.clientHeight &&
            frameVisible == other.frameVisible && frameCaption == other.frameCaption &&
            labelVisible == other.labelVisible && labelCaption == other.labelCaption &&
-           statusText == other.statusText;
+           EqualRect(&framePlace, &other.framePlace) &&
+           EqualRect(&picturePlace, &other.picturePlace) &&
+           EqualRect(&labelPlace, &other.labelPlace) && statusText == other.statusText;
 }
 
 // The status window's own controls, told by kind: Frame1 is the group box, or else the one
@@ -274,10 +277,15 @@ StatusView ReadStatusWindow(HWND window) {
     if (frame != nullptr) {
         view.frameVisible = HasVisibleStyle(frame);
         view.frameCaption = StoredText(frame);
+        view.framePlace = PlaceInWindow(frame, window);
+        if (HWND picture = GetWindow(frame, GW_CHILD)) {
+            view.picturePlace = PlaceInWindow(picture, window);
+        }
     }
     if (label != nullptr) {
         view.labelVisible = HasVisibleStyle(label);
         view.labelCaption = StoredText(label);
+        view.labelPlace = PlaceInWindow(label, window);
     }
     if (view.edit != nullptr) {
         const std::optional<std::wstring> text = AskText(view.edit, kQuickAskTimeoutMs);

@@ -62,6 +62,10 @@ struct StatusView {
     std::wstring frameCaption;
     bool labelVisible = false;
     std::wstring labelCaption;
+    // Where Frame1, picProgress and Label1 lie in the client area, in pixels.
+    RECT framePlace{};
+    RECT picturePlace{};
+    RECT labelPlace{};
     HWND edit = nullptr;
     std::wstring statusText;
     bool statusTextKnown = false; // false: the program was too busy to tell
