@@ -32,7 +32,9 @@ class LargeEntry:
 class Archive:
     """The update archive orvupd.zip as it lies in the installation before the run."""
 
-    entries: tuple
+    entries: tuple = ()
+    # An archive made elsewhere (by Info-ZIP for the benchmark), copied as it is.
+    copy_of: Optional[Path] = None
     read_only: bool = False
     # An earlier run stopped before its exit: the delivered archive lies there as the backup,
     # and the archive itself holds only these entries.

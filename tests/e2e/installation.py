@@ -123,7 +123,10 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         return b""
     target = drive.unix(inst.archive_path)
     target.parent.mkdir(parents=True, exist_ok=True)
-    archives.write_archive(target, archive.entries, cache)
+    if archive.copy_of is not None:
+        shutil.copyfile(archive.copy_of, target)
+    else:
+        archives.write_archive(target, archive.entries, cache)
     delivered = target.read_bytes()
     if archive.reduced_to is not None:
         target.rename(drive.unix(inst.backup_path))
