@@ -6,6 +6,7 @@
 #include <set>
 #include <vector>
 
+#include "archive/zipkit/entry_checks.h"
 #include "archive/zipkit/entry_path.h"
 #include "archive/zipkit/entry_stream.h"
 #include "archive/zipkit/mask.h"
@@ -20,90 +21,10 @@ namespace {
 // How many files are moved into place between two chances for the status window to answer.
 constexpr std::size_t kPlacementsBetweenMessages = 16;
 
-// Unix file types in the upper half of the external attributes.
-constexpr std::uint32_t kUnixTypeMask = 0170000;
-constexpr std::uint32_t kUnixSymbolicLink = 0120000;
-
-struct PlannedEntry {
-    zip_uint64_t index = 0;
-    std::string name; // as stored, UTF-8
-    std::string target;
-    bool folder = false;
-    std::uint64_t size = 0;
-    std::optional<std::int64_t> modified; // seconds since 1970
-};
-
 struct StagedFile {
     std::string temporary;
     std::string target;
 };
-
-bool IsSymbolicLink(zip_t* archive, zip_uint64_t index) {
-    zip_uint8_t system = 0;
-    zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive, index, 0, &system, &attributes) != 0) {
-        return false;
-    }
-    return system == ZIP_OPSYS_UNIX && ((attributes >> 16) & kUnixTypeMask) == kUnixSymbolicLink;
-}
-
-// Refuses an entry that the updater must not or cannot write.
-PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
-                        const std::string& targetFolder) {
-    const std::string shown = PrintableName(name);
-    if (!IsSafeEntryPath(name)) throw ErrorAbout(err::kZipUnsafeEntry, shown);
-    const char* raw = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
-    if (raw == nullptr || HasControlCharacter(raw)) {
-        throw ErrorAbout(err::kZipUnsafeEntry, PrintableName(raw == nullptr ? name : raw));
-    }
-    if (IsSymbolicLink(archive, index)) throw ErrorAbout(err::kZipSymbolicLink, shown);
-
-    zip_stat_t stat;
-    if (zip_stat_index(archive, index, 0, &stat) != 0) {
-        throw ZipError(*zip_get_error(archive), shown);
-    }
-    PlannedEntry entry;
-    entry.index = index;
-    entry.name = name;
-    entry.target = targetFolder + WindowsRelativePath(name);
-    entry.folder = IsFolderEntry(name);
-    if ((stat.valid & ZIP_STAT_MTIME) != 0) entry.modified = stat.mtime;
-    if (entry.folder) return entry;
-
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
-        throw ErrorAbout(err::kZipEncrypted, shown);
-    }
-    if ((stat.valid & ZIP_STAT_COMP_METHOD) == 0 ||
-        (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE)) {
-        throw ErrorAbout(err::kZipUnsupported, shown);
-    }
-    if ((stat.valid & ZIP_STAT_SIZE) == 0) throw ErrorAbout(err::kZipDamaged, shown);
-    entry.size = stat.size;
-    return entry;
-}
-
-// Two entries must not land on the same file, and no file may stand where another entry
-// needs a folder. Names are compared as Windows compares them.
-void CheckCollisions(const std::vector<PlannedEntry>& entries) {
-    std::set<std::u32string> fileKeys;
-    std::set<std::u32string> folderKeys;
-    for (const PlannedEntry& entry : entries) {
-        const std::u32string key = FoldedPath(WithoutFolderMark(entry.name));
-        const bool clash = entry.folder ? fileKeys.count(key) > 0
-                                        : fileKeys.count(key) > 0 || folderKeys.count(key) > 0;
-        if (clash) throw ErrorAbout(err::kZipDuplicateName, PrintableName(entry.name));
-
-        for (std::size_t slash = key.find(U'/'); slash != std::u32string::npos;
-             slash = key.find(U'/', slash + 1)) {
-            const std::u32string parent = key.substr(0, slash);
-            if (fileKeys.count(parent) > 0) {
-                throw ErrorAbout(err::kZipDuplicateName, PrintableName(entry.name));
-            }
-            folderKeys.insert(parent);
-        }
-        (entry.folder ? folderKeys : fileKeys).insert(key);
-    }
-}
 
 std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
                                          const std::string& targetFolder) {

@@ -1,0 +1,121 @@
+#include "archive/zipkit/archive_review.h"
+
+#include <memory>
+
+#include <zip.h>
+
+#include "archive/zipkit/central_directory.h"
+#include "archive/zipkit/entry_checks.h"
+#include "archive/zipkit/entry_path.h"
+#include "archive/zipkit/entry_stream.h"
+#include "archive/zipkit/zip_archive.h"
+#include "archive/zipkit/zip_errors.h"
+
+namespace orv::zipkit {
+namespace {
+
+// An archive opened for reading, seen through the interface the removal reads its directory
+// with; writing is refused, so nothing can change the file.
+class ReadOnlyFile : public RandomAccessFile {
+  public:
+    explicit ReadOnlyFile(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
+
+    std::uint64_t size() override { return file_->size(); }
+    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        file_->readAt(offset, data, size);
+    }
+    void writeAt(std::uint64_t, const char*, std::size_t) override {
+        throw RuntimeError(err::kPermissionDenied);
+    }
+    void truncate(std::uint64_t) override { throw RuntimeError(err::kPermissionDenied); }
+    void close() override {}
+
+  private:
+    std::unique_ptr<InputFile> file_;
+};
+
+// Reads the files' data in order, as an extraction does. A stream stops at an entry it cannot
+// read, so the entries after it get a stream of their own.
+void ReadThrough(zip_t* archive, std::vector<EntryReview>& reviews) {
+    std::vector<EntryToRead> toRead;
+    std::vector<std::size_t> positions;
+    zip_stat_t stat;
+    for (std::size_t i = 0; i < reviews.size(); ++i) {
+        const EntryReview& review = reviews[i];
+        if (review.folder || review.refusal) continue;
+        if (zip_stat_index(archive, review.index, 0, &stat) != 0) continue;
+        toRead.push_back({review.index, stat.size, PrintableName(review.name)});
+        positions.push_back(i);
+    }
+    std::size_t next = 0;
+    while (next < toRead.size()) {
+        EntryStream stream{archive,
+                           {toRead.begin() + static_cast<std::ptrdiff_t>(next), toRead.end()}};
+        for (; next < toRead.size(); ++next) {
+            try {
+                while (!stream.next().last) {
+                }
+            } catch (const RuntimeError& error) {
+                reviews[positions[next]].refusal = error;
+                ++next;
+                break;
+            }
+        }
+    }
+}
+
+} // namespace
+
+std::vector<EntryReview> ReviewEntries(FileSystem& files, const std::string& archivePath) {
+    const ZipArchive archive = OpenArchive(files, archivePath);
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    std::vector<EntryReview> reviews;
+    reviews.reserve(static_cast<std::size_t>(count));
+    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
+        const char* stored = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
+        if (stored == nullptr) {
+            throw ZipError(*zip_get_error(archive.get()), "#" + std::to_string(index));
+        }
+        EntryReview& review = reviews.emplace_back(EntryReview{index, stored, false, {}});
+        review.folder = IsFolderEntry(review.name);
+        try {
+            static_cast<void>(CheckEntry(archive.get(), index, review.name, ""));
+        } catch (const RuntimeError& error) {
+            review.refusal = error;
+        }
+    }
+    ReadThrough(archive.get(), reviews);
+    return reviews;
+}
+
+std::string ReadEntryStart(FileSystem& files, const std::string& archivePath, std::uint64_t index,
+                           std::size_t limit) {
+    const ZipArchive archive = OpenArchive(files, archivePath);
+    std::string shown = "#";
+    shown += std::to_string(index);
+    ZipEntryReader reader{zip_fopen_index(archive.get(), index, 0)};
+    if (reader.get() == nullptr) throw ZipError(*zip_get_error(archive.get()), shown);
+    std::string data(limit, '\0');
+    std::size_t filled = 0;
+    while (filled < limit) {
+        const zip_int64_t n = zip_fread(reader.get(), data.data() + filled, limit - filled);
+        if (n < 0) throw ZipError(*zip_file_get_error(reader.get()), shown);
+        if (n == 0) break;
+        filled += static_cast<std::size_t>(n);
+    }
+    data.resize(filled);
+    return data;
+}
+
+void CheckRemovable(FileSystem& files, const std::string& archivePath) {
+    const ZipArchive archive = OpenArchive(files, archivePath);
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    ReadOnlyFile file{files.openForReading(archivePath)};
+    const CentralDirectory directory = ReadCentralDirectory(file, archivePath);
+    // As the removal does: libzip and the directory must agree on the entries.
+    if (directory.entries.size() != static_cast<std::size_t>(count)) {
+        throw ErrorAbout(err::kZipDamaged, archivePath);
+    }
+}
+
+} // namespace orv::zipkit

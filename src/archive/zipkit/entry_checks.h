@@ -1,0 +1,38 @@
+#pragma once
+// The checks an extraction makes before it writes anything: each entry on its own, then the
+// entries of one extraction against each other. The archive check asks the same questions, so
+// that it refuses exactly what extraction refuses, with the same numbers and texts.
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include <zip.h>
+
+namespace orv::zipkit {
+
+struct PlannedEntry {
+    zip_uint64_t index = 0;
+    std::string name; // as stored, UTF-8
+    std::string target;
+    bool folder = false;
+    std::uint64_t size = 0;
+    std::optional<std::int64_t> modified; // seconds since 1970
+};
+
+// The entry as extraction writes it to targetFolder (ending in "\"), or the RuntimeError for
+// an entry that the updater must not or cannot write: an unsafe name (31003), a symbolic link
+// (31009), encryption (31005), a method other than stored or deflated (31004).
+PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
+                        const std::string& targetFolder);
+
+// The positions of the stored paths that land on a file or folder that an earlier one of them
+// already names, compared as Windows compares names: two files of one name, a file where a
+// folder is needed, a folder where a file is.
+std::vector<std::size_t> CollidingEntries(const std::vector<std::string>& storedPaths);
+
+// Raises 31010 for the first entry that collides with an earlier one.
+void CheckCollisions(const std::vector<PlannedEntry>& entries);
+
+} // namespace orv::zipkit
