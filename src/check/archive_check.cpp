@@ -253,6 +253,27 @@ class Run {
         }
     }
 
+    // A file that a later extraction writes again: the later entry is what stays.
+    void findOverwrites() {
+        std::vector<std::pair<std::u32string, std::string>> written; // path, by which stage
+        for (const Stage& stage : result_.stages) {
+            if (stage.fails) continue;
+            for (const PlacedEntry& placed : stage.entries) {
+                if (placed.folder) continue;
+                const std::u32string key = zipkit::FoldedPath(placed.path);
+                const auto earlier = std::find_if(written.begin(), written.end(),
+                                                  [&key](const auto& w) { return w.first == key; });
+                if (earlier == written.end()) {
+                    written.emplace_back(key, RowName(stage));
+                    continue;
+                }
+                add(FindingKind::Misplaced, zipkit::PrintableName(placed.entry),
+                    placed.path + " wird zweimal geschrieben, von " + earlier->second +
+                        " und von " + RowName(stage) + "; es bleibt dieser Eintrag.");
+            }
+        }
+    }
+
     void findNewUpdater() {
         for (const Stage& stage : result_.stages) {
             for (const PlacedEntry& placed : stage.entries) {
@@ -374,6 +395,7 @@ CheckResult CheckArchive(FileSystem& files, const std::string& archivePath,
     }
     run.reportRefusals();
     run.findMissedRows();
+    run.findOverwrites();
     run.findLongPaths();
     run.findNewUpdater();
     return run.take();

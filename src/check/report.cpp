@@ -12,10 +12,13 @@ namespace {
 
 // The updater reads each INI value into a buffer of this size.
 constexpr std::size_t kIniBufferSize = 255;
+constexpr std::size_t kWidestColumn = 40;
 
 using Cells = std::vector<std::string>;
 
 // Columns padded to their widest cell, counted in characters; the last column is not padded.
+// A cell wider than kWidestColumn runs into the next column of its line, so that one long
+// entry name does not push every other line apart.
 class Table {
   public:
     // With a header the first row is underlined; without, every row is data.
@@ -27,7 +30,8 @@ class Table {
         std::vector<std::size_t> widths(rows_.front().size(), 0);
         for (const Cells& row : rows_) {
             for (std::size_t c = 0; c < row.size(); ++c) {
-                widths[c] = std::max(widths[c], text::Len(row[c]));
+                const std::size_t length = text::Len(row[c]);
+                if (length <= kWidestColumn) widths[c] = std::max(widths[c], length);
             }
         }
         for (std::size_t r = 0; r < rows_.size(); ++r) {
@@ -48,7 +52,8 @@ class Table {
         std::string line;
         for (std::size_t c = 0; c < cells.size(); ++c) {
             line.append(2, ' ').append(cells[c]);
-            if (c + 1 < cells.size()) line.append(widths[c] - text::Len(cells[c]), ' ');
+            const std::size_t length = text::Len(cells[c]);
+            if (c + 1 < cells.size() && length < widths[c]) line.append(widths[c] - length, ' ');
         }
         while (!line.empty() && line.back() == ' ') {
             line.pop_back();

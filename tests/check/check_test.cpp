@@ -103,6 +103,12 @@ const ArchiveCase kArchiveCases[] = {
      false,
      kArchiveGood,
      {"Hinweis  orv/ORVEN.MDB", "zufällig dieselbe Datei"}},
+    {"database_also_in_folder_of_default_place",
+     DemoWith({{"orv/ORVEN.MDB", "Stammdaten\n"}}),
+     false,
+     kArchiveFaulty,
+     {"C:\\ORVEN32\\orv\\ORVEN.MDB wird zweimal geschrieben, von Zeile 3 (ORVEN.MDB) und von "
+      "Zeile 7 (*.*); es bleibt dieser Eintrag."}},
     {"no_version_file",
      {{"liesmich.txt", "x"}},
      false,
