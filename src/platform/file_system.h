@@ -74,11 +74,8 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
     // Opens an existing file for reading; other programs may read it meanwhile, not change it.
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
-    // Opens an existing file for reading and writing in place, shared with no one. A file
-    // system that cannot do this raises 5.
-    virtual std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& /*path*/) {
-        throw RuntimeError(err::kInvalidCall);
-    }
+    // Opens an existing file for reading and writing in place, shared with no one.
+    virtual std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) = 0;
     // The path in the form the platform's own libraries take (UTF-8).
     virtual std::string nativePath(const std::string& path) = 0;
 };

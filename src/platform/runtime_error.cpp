@@ -1,13 +1,69 @@
 #include "platform/runtime_error.h"
 
+#include <cerrno>
 #include <utility>
 
 namespace orv {
 
-RuntimeError::RuntimeError(int number, std::string description)
-    : number_(number), description_(std::move(description)) {}
+RuntimeError::RuntimeError(int number, std::string description, int systemCode)
+    : number_(number), description_(std::move(description)), systemCode_(systemCode) {}
 
 RuntimeError::RuntimeError(int number) : RuntimeError(number, ErrorText(number)) {}
+
+RuntimeError SystemError(int number, int systemCode) {
+    return RuntimeError(number, ErrorText(number), systemCode);
+}
+
+namespace {
+
+struct ErrnoNumber {
+    int errnoValue;
+    int number;
+};
+
+// The first value listed for a number is the one that stands for it. Not every C library
+// knows every value (mingw-w64 has no EDQUOT): those it lacks are left out.
+constexpr ErrnoNumber kErrnoNumbers[] = {
+    {ENOENT, err::kFileNotFound},
+    {ENOTDIR, err::kPathNotFound},
+    {ENAMETOOLONG, err::kPathNotFound},
+#ifdef ELOOP
+    {ELOOP, err::kPathNotFound},
+#endif
+    {EACCES, err::kPermissionDenied},
+    {EPERM, err::kPermissionDenied},
+    {EROFS, err::kPermissionDenied},
+    {EBUSY, err::kPermissionDenied},
+#ifdef ETXTBSY
+    {ETXTBSY, err::kPermissionDenied},
+#endif
+    {ENOSPC, err::kDiskFull},
+#ifdef EDQUOT
+    {EDQUOT, err::kDiskFull},
+#endif
+    {EFBIG, err::kDiskFull},
+    {EIO, err::kDeviceIo},
+};
+
+} // namespace
+
+int ErrorNumberOfErrno(int errnoValue) {
+    for (const auto& [value, number] : kErrnoNumbers) {
+        if (value == errnoValue) return number;
+    }
+    return err::kPathFileAccess;
+}
+
+int ErrnoOfErrorNumber(int number) {
+    for (const auto& [value, numberOfValue] : kErrnoNumbers) {
+        if (numberOfValue == number) return value;
+    }
+    return 0;
+}
+
+RuntimeError ErrnoError(int errnoValue) {
+    return SystemError(ErrorNumberOfErrno(errnoValue), errnoValue);
+}
 
 std::string ErrorText(int number) {
     switch (number) {
@@ -15,6 +71,10 @@ std::string ErrorText(int number) {
         return "Ungültiger Prozeduraufruf oder ungültiges Argument";
     case err::kOverflow:
         return "Überlauf";
+    case err::kOutOfMemory:
+        return "Nicht genügend Speicher";
+    case err::kInternal:
+        return "Interner Fehler";
     case err::kFileNotFound:
         return "Datei nicht gefunden";
     case err::kDeviceIo:

@@ -11,6 +11,8 @@ namespace err {
 // Numbers follow the classic BASIC runtime where one fits.
 inline constexpr int kInvalidCall = 5;
 inline constexpr int kOverflow = 6;
+inline constexpr int kOutOfMemory = 7;
+inline constexpr int kInternal = 51;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kDeviceIo = 57;
 inline constexpr int kDiskFull = 61;
@@ -33,18 +35,35 @@ inline constexpr int kZipDuplicateName = 31010;
 
 class RuntimeError : public std::exception {
   public:
-    RuntimeError(int number, std::string description);
+    RuntimeError(int number, std::string description, int systemCode = 0);
     // An error with the updater's standard German text for its number.
     explicit RuntimeError(int number);
 
     int number() const { return number_; }
     const std::string& description() const { return description_; }
+    // The platform's own code for the failure behind the error (errno on Linux, GetLastError()
+    // on Windows), 0 when there is none. The number and the text are the same with or without.
+    int systemCode() const { return systemCode_; }
     const char* what() const noexcept override { return description_.c_str(); }
 
   private:
     int number_;
     std::string description_;
+    int systemCode_;
 };
+
+// A failure that the platform reported with its own code: the error with this number, the
+// standard text for it, and the code kept.
+RuntimeError SystemError(int number, int systemCode);
+
+// The number of a file error for an errno value: 53 file not found, 76 path not found, 70
+// permission denied (also for a file in use), 61 disk full (also over a quota or a size limit),
+// 57 device I/O, 75 for every other value.
+int ErrorNumberOfErrno(int errnoValue);
+// The errno value that ErrorNumberOfErrno() turns into this number (its first), 0 for none.
+int ErrnoOfErrorNumber(int number);
+// A failed C library or POSIX call: the error for its errno value.
+RuntimeError ErrnoError(int errnoValue);
 
 // The standard German text for a run-time error number ("Anwendungs- oder objektdefinierter
 // Fehler" for numbers without one of their own).

@@ -54,14 +54,14 @@ std::string UCase(std::string_view s) {
     out.reserve(s.size());
     for (std::size_t i = 0; i < s.size(); ++i) {
         const auto c = static_cast<unsigned char>(s[i]);
-        if (c >= 'a' && c <= 'z') {
-            out += static_cast<char>(c - 'a' + 'A');
+        if (c < 0x80) {
+            out += static_cast<char>(UpperLatin1(c));
         } else if (c == 0xC3 && i + 1 < s.size()) {
-            // U+00E0..U+00FE (but U+00F7, the division sign) have capitals 0x20 below.
+            // 0xC3 0x80..0xBF is U+00C0..U+00FF; the byte after 0xC3 is taken as it is otherwise.
             const auto next = static_cast<unsigned char>(s[i + 1]);
-            const bool lower = next >= 0xA0 && next <= 0xBE && next != 0xB7;
+            const bool latin1 = next >= 0x80 && next <= 0xBF;
             out += static_cast<char>(c);
-            out += static_cast<char>(lower ? next - 0x20 : next);
+            out += static_cast<char>(latin1 ? UpperLatin1(next + 0x40) - 0x40 : next);
             ++i;
         } else {
             out += static_cast<char>(c);

@@ -36,7 +36,7 @@ constexpr std::size_t kChunk = 64 * 1024;
 constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
 
 [[noreturn]] void Fail(int errnoValue) {
-    throw RuntimeError(ErrorNumberOf(errnoValue));
+    throw ErrnoError(errnoValue);
 }
 
 bool IsSeparator(char c) {
@@ -294,31 +294,6 @@ class PosixRandomAccessFile : public RandomAccessFile {
 };
 
 } // namespace
-
-int ErrorNumberOf(int errnoValue) {
-    switch (errnoValue) {
-    case ENOENT:
-        return err::kFileNotFound;
-    case ENOTDIR:
-    case ENAMETOOLONG:
-    case ELOOP:
-        return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EBUSY:
-    case ETXTBSY:
-        return err::kPermissionDenied;
-    case ENOSPC:
-    case EDQUOT:
-    case EFBIG:
-        return err::kDiskFull;
-    case EIO:
-        return err::kDeviceIo;
-    default:
-        return err::kPathFileAccess;
-    }
-}
 
 // A component of a path that was found under another spelling in a watched folder.
 struct CaseMatch {
@@ -649,7 +624,7 @@ void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
                         O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600)};
     if (!out.valid()) {
         // The target's folder is missing: the path, not the file, is not found.
-        if (errno == ENOENT) throw RuntimeError(err::kPathNotFound);
+        if (errno == ENOENT) throw SystemError(err::kPathNotFound, errno);
         Fail(errno);
     }
     TemporaryFile temporary{partPath};
@@ -736,10 +711,10 @@ void PosixFileSystem::createDirectory(const std::string& path) {
     if (::mkdir(native.c_str(), 0777) == 0) return;
     const int error = errno;
     // A missing parent is a path that is not found.
-    if (error == ENOENT) throw RuntimeError(err::kPathNotFound);
+    if (error == ENOENT) throw SystemError(err::kPathNotFound, error);
     if (error == EEXIST) {
         if (StatusOf(native).directory) return;
-        throw RuntimeError(err::kPathFileAccess);
+        throw SystemError(err::kPathFileAccess, error);
     }
     Fail(error);
 }

@@ -10,9 +10,6 @@
 
 namespace orv::posix {
 
-// The run-time error number for an errno value.
-int ErrorNumberOf(int errnoValue);
-
 // The names of the folders that were searched without regard to case (defined with the file
 // system).
 class FolderNames;

@@ -48,7 +48,7 @@ std::wstring ApiPath(std::string_view path) {
 }
 
 void RaiseWin32Error(DWORD code) {
-    throw RuntimeError(ErrorNumberFor(code));
+    throw SystemError(ErrorNumberFor(code), static_cast<int>(code));
 }
 
 void RaiseLastError() {

@@ -79,8 +79,11 @@ class Win32RandomAccessFile final : public RandomAccessFile {
             OVERLAPPED at = At(offset);
             DWORD read = 0;
             if (!ReadFile(open(), data, chunk, &read, &at)) {
-                if (GetLastError() == ERROR_HANDLE_EOF) throw RuntimeError(err::kPastEndOfFile);
-                RaiseLastError();
+                const DWORD code = GetLastError();
+                if (code == ERROR_HANDLE_EOF) {
+                    throw SystemError(err::kPastEndOfFile, static_cast<int>(code));
+                }
+                RaiseWin32Error(code);
             }
             if (read == 0) throw RuntimeError(err::kPastEndOfFile);
             data += read;
@@ -138,7 +141,7 @@ void Win32FileSystem::probeOpen(const std::string& path) {
     const DWORD code = GetLastError();
     // A directory refuses a file open with "access denied"; it is no file held by anyone.
     if (code == ERROR_ACCESS_DENIED && IsDirectory(Attributes(path))) {
-        throw RuntimeError(err::kPathFileAccess);
+        throw SystemError(err::kPathFileAccess, static_cast<int>(code));
     }
     RaiseWin32Error(code);
 }

@@ -5,9 +5,11 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -147,6 +149,56 @@ TEST_F(InstallationTree, ProbeAndReadFailuresCarryTheirNumbers) {
         EXPECT_EQ(ErrorOf([&] { files.modificationTime(c.path); }), c.time) << c.path;
     }
     EXPECT_EQ(ErrorOf([&] { files.deleteFile("\\orven32\\orv\\fehlt.exe"); }), 53);
+}
+
+// The error keeps the system's own code beside the updater's number and text.
+TEST_F(InstallationTree, FailuresKeepTheSystemsOwnCode) {
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        int number;
+        int systemCode;
+    };
+    const Case cases[] = {
+        {"missing file", [&] { files.probeOpen("\\orven32\\orv\\fehlt.exe"); }, 53, ENOENT},
+        {"file taken for a folder", [&] { files.readFirstLine("\\orven32\\orv\\orven32.exe\\x"); },
+         76, ENOTDIR},
+        {"copy into a missing folder",
+         [&] { files.copyFile("\\orven32\\orv\\orven32.exe", "\\orven32\\fehlt\\neu.txt"); }, 76,
+         ENOENT},
+        {"folder below a missing one", [&] { files.createDirectory("\\orven32\\fehlt\\neu"); }, 76,
+         ENOENT},
+        {"folder where a file is", [&] { files.createDirectory("\\orven32\\orv\\orven32.exe"); },
+         75, EEXIST},
+        {"folder opened as a file", [&] { files.probeOpen("\\orven32\\orv"); }, 75, 0},
+    };
+    for (const Case& c : cases) {
+        try {
+            c.call();
+            ADD_FAILURE() << c.what << ": no error";
+        } catch (const RuntimeError& e) {
+            EXPECT_EQ(e.number(), c.number) << c.what;
+            EXPECT_EQ(e.description(), ErrorText(c.number)) << c.what;
+            EXPECT_EQ(e.systemCode(), c.systemCode) << c.what;
+        }
+    }
+}
+
+// Every errno value that a file call meets in the field, as the number the user reads.
+TEST(ErrnoNumbers, EachValueHasTheNumberOfItsKind) {
+    const std::pair<int, int> cases[] = {
+        {ENOENT, 53}, {ENOTDIR, 76}, {ENAMETOOLONG, 76}, {ELOOP, 76},   {EACCES, 70},
+        {EPERM, 70},  {EROFS, 70},   {EBUSY, 70},        {ETXTBSY, 70}, {ENOSPC, 61},
+        {EDQUOT, 61}, {EFBIG, 61},   {EIO, 57},          {EEXIST, 75},  {0, 75},
+    };
+    for (const auto& [value, number] : cases) {
+        EXPECT_EQ(ErrorNumberOfErrno(value), number) << value;
+    }
+    // The zip component hands a read error through libzip as an errno value and back.
+    for (const int number : {53, 76, 70, 61, 57}) {
+        EXPECT_EQ(ErrorNumberOfErrno(ErrnoOfErrorNumber(number)), number) << number;
+    }
+    EXPECT_EQ(ErrnoOfErrorNumber(75), 0);
 }
 
 TEST_F(InstallationTree, ProbeLeavesTheFileUntouched) {

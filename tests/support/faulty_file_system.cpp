@@ -29,6 +29,22 @@ class FaultyOutputFile : public OutputFile {
     std::unique_ptr<OutputFile> real_;
 };
 
+class FaultyInputFile : public InputFile {
+  public:
+    FaultyInputFile(std::unique_ptr<InputFile> real, std::uint64_t failFrom, int number)
+        : real_(std::move(real)), failFrom_(failFrom), number_(number) {}
+    std::uint64_t size() override { return real_->size(); }
+    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        if (offset + size > failFrom_) throw RuntimeError(number_);
+        real_->readAt(offset, data, size);
+    }
+
+  private:
+    std::unique_ptr<InputFile> real_;
+    std::uint64_t failFrom_;
+    int number_;
+};
+
 // Opening counts as a file creation, each write and each cut as a write.
 class FaultyRandomAccessFile : public RandomAccessFile {
   public:
@@ -71,6 +87,10 @@ void FaultyFileSystem::failAt(FileOp op, std::size_t k, int errorNumber) {
 
 void FaultyFileSystem::failFrom(FileOp op, std::size_t k, int errorNumber) {
     fault_ = Fault{op, k, errorNumber, true};
+}
+
+void FaultyFileSystem::failReadsFrom(std::uint64_t offset, int errorNumber) {
+    readFault_ = ReadFault{offset, errorNumber};
 }
 
 void FaultyFileSystem::atOperation(std::size_t k, std::function<void()> action) {
@@ -141,6 +161,7 @@ void FaultyFileSystem::replaceFile(const std::string& from, const std::string& t
 
 void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
     tick(FileOp::Copy);
+    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
     real_.keepAs(from, to);
 }
 
@@ -163,6 +184,13 @@ std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path
     tick(FileOp::CreateFile);
     if (held(path)) throw RuntimeError(err::kPermissionDenied);
     return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
+}
+
+std::unique_ptr<InputFile> FaultyFileSystem::openForReading(const std::string& path) {
+    std::unique_ptr<InputFile> real = real_.openForReading(path);
+    if (!readFault_) return real;
+    return std::make_unique<FaultyInputFile>(std::move(real), readFault_->offset,
+                                             readFault_->number);
 }
 
 std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::string& path) {

@@ -1,9 +1,11 @@
 #pragma once
 // A file system that passes every operation on to a real one, counts the operations by kind,
-// and can make the k-th operation of a kind fail, or play a program that holds a file open.
+// and can make the k-th operation of a kind fail, play a program that holds a file open, or a
+// share that goes away while a file is read.
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <functional>
 #include <map>
 #include <memory>
@@ -17,7 +19,7 @@ namespace orv::testing {
 
 enum class FileOp {
     Probe,
-    Copy,
+    Copy, // also keepAs: the file under a second name
     Delete,
     Time,
     FirstLine,
@@ -42,10 +44,13 @@ class FaultyFileSystem : public FileSystem {
     void failFrom(FileOp op, std::size_t k, int errorNumber);
     // The file's last-modified time reads this much later than it is.
     void skewTime(const std::string& path, FileTime delta);
-    // Opening this file (as the updater names it, without regard to case) for reading fails as
-    // it does while another program holds it.
+    // Another program holds this file (as the updater names it, without regard to case) open:
+    // it cannot be opened, copied, moved, replaced or deleted, each raising 70.
     void hold(const std::string& path);
     void release(const std::string& path);
+
+    // Every read of a file opened for reading that reaches this offset raises the error.
+    void failReadsFrom(std::uint64_t offset, int errorNumber);
 
     // Runs the action just before the k-th operation overall (counted from 1, all kinds
     // together) is carried out; a crash test kills the process there.
@@ -68,10 +73,8 @@ class FaultyFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
-    // Reading is never made to fail: the updater's own steps are what the faults test.
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        return real_.openForReading(path);
-    }
+    // Opening for reading is not counted: the updater's own steps are what the faults test.
+    std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
 
@@ -87,6 +90,10 @@ class FaultyFileSystem : public FileSystem {
         int number;
         bool persistent;
     };
+    struct ReadFault {
+        std::uint64_t offset;
+        int number;
+    };
 
     FileSystem& real_;
     std::array<std::size_t, kFileOpCount> counts_{};
@@ -95,6 +102,7 @@ class FaultyFileSystem : public FileSystem {
     std::function<void()> action_;
     std::optional<Fault> fault_;
     bool raised_ = false;
+    std::optional<ReadFault> readFault_;
     std::set<std::string> held_;            // native paths
     std::map<std::string, FileTime> skews_; // native paths
 };

@@ -15,8 +15,6 @@
 #include <utime.h>
 #include <zip.h>
 
-#include "platform/runtime_error.h"
-
 namespace fs = std::filesystem;
 
 namespace orv::zipkit::testing {
@@ -211,54 +209,6 @@ std::optional<ToolResult> TestWithUnzip(const std::string& nativePath) {
         previous = value;
     }
     return ::testing::AssertionSuccess();
-}
-
-void FailingFileSystem::replaceFile(const std::string& from, const std::string& to) {
-    ++replaces_;
-    if (replaceFailsAt_ == replaces_ || held_.count(real_.nativePath(from)) > 0 ||
-        held_.count(real_.nativePath(to)) > 0) {
-        throw RuntimeError(err::kPermissionDenied);
-    }
-    real_.replaceFile(from, to);
-}
-
-void FailingFileSystem::keepAs(const std::string& from, const std::string& to) {
-    ++replaces_;
-    if (replaceFailsAt_ == replaces_ || held_.count(real_.nativePath(from)) > 0) {
-        throw RuntimeError(err::kPermissionDenied);
-    }
-    real_.keepAs(from, to);
-}
-
-namespace {
-
-class FailingInputFile : public InputFile {
-  public:
-    FailingInputFile(std::unique_ptr<InputFile> real, std::uint64_t failFrom)
-        : real_(std::move(real)), failFrom_(failFrom) {}
-    std::uint64_t size() override { return real_->size(); }
-    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        if (offset + size > failFrom_) throw RuntimeError(err::kDeviceIo);
-        real_->readAt(offset, data, size);
-    }
-
-  private:
-    std::unique_ptr<InputFile> real_;
-    std::uint64_t failFrom_;
-};
-
-} // namespace
-
-std::unique_ptr<InputFile> FailingFileSystem::openForReading(const std::string& path) {
-    std::unique_ptr<InputFile> real = real_.openForReading(path);
-    if (!readsFailFrom_) return real;
-    return std::make_unique<FailingInputFile>(std::move(real), *readsFailFrom_);
-}
-
-std::unique_ptr<OutputFile> FailingFileSystem::createFile(const std::string& path) {
-    ++creates_;
-    if (createFailsAt_ == creates_) throw RuntimeError(err::kDiskFull);
-    return real_.createFile(path);
 }
 
 } // namespace orv::zipkit::testing

@@ -1,19 +1,17 @@
 #pragma once
 // What the zip component's tests share: sandboxes, snapshots of folder trees, the generated
-// archives, a file system that fails on purpose, and a recorder of progress texts.
+// archives and a recorder of progress texts. The file system that fails on purpose is the one
+// of all tests, in support/faulty_file_system.h.
 
 #include <cstddef>
 #include <cstdint>
 #include <map>
-#include <memory>
 #include <optional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-#include "platform/file_system.h"
 #include "platform/windows.h"
 #include "support/sandbox.h"
 
@@ -83,50 +81,5 @@ class RecordingProgress : public ProgressTarget {
 // Progress texts as the status window needs them: decimal numbers, "0" first, rising,
 // "100" last, at most 101.
 ::testing::AssertionResult IsCompleteProgress(const std::vector<std::string>& texts);
-
-// A file system that passes everything on to a real one, but makes chosen operations fail as
-// they do on Windows: the k-th replacement or file creation, and every move of a held file.
-class FailingFileSystem : public FileSystem {
-  public:
-    explicit FailingFileSystem(FileSystem& real) : real_(real) {}
-
-    void failReplaceAt(std::size_t k) { replaceFailsAt_ = k; }
-    void failCreateAt(std::size_t k) { createFailsAt_ = k; }
-    // Every read that reaches this offset of a file fails, as when a network share goes away.
-    void failReadsFrom(std::uint64_t offset) { readsFailFrom_ = offset; }
-    // The running application holds the file: it can be neither moved nor replaced.
-    void hold(const std::string& path) { held_.insert(real_.nativePath(path)); }
-    std::size_t replaceCount() const { return replaces_; }
-
-    void probeOpen(const std::string& path) override { real_.probeOpen(path); }
-    void copyFile(const std::string& from, const std::string& to) override {
-        real_.copyFile(from, to);
-    }
-    void deleteFile(const std::string& path) override { real_.deleteFile(path); }
-    FileTime modificationTime(const std::string& path) override {
-        return real_.modificationTime(path);
-    }
-    std::string readFirstLine(const std::string& path) override {
-        return real_.readFirstLine(path);
-    }
-    void replaceFile(const std::string& from, const std::string& to) override;
-    // Counted with the replacements: both are the moves of a placement.
-    void keepAs(const std::string& from, const std::string& to) override;
-    bool fileExists(const std::string& path) override { return real_.fileExists(path); }
-    bool directoryExists(const std::string& path) override { return real_.directoryExists(path); }
-    void createDirectory(const std::string& path) override { real_.createDirectory(path); }
-    std::unique_ptr<OutputFile> createFile(const std::string& path) override;
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override;
-    std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
-
-  private:
-    FileSystem& real_;
-    std::size_t replaces_ = 0;
-    std::size_t creates_ = 0;
-    std::optional<std::size_t> replaceFailsAt_;
-    std::optional<std::size_t> createFailsAt_;
-    std::optional<std::uint64_t> readsFailFrom_;
-    std::set<std::string> held_;
-};
 
 } // namespace orv::zipkit::testing

@@ -1,8 +1,10 @@
 // Extraction against real files: archives by independent writers, hostile archives, and a
 // file system that fails halfway.
 
+#include <cerrno>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -12,12 +14,15 @@
 #include "archive/zipkit/zipkit.h"
 #include "platform/runtime_error.h"
 #include "posix/posix_file_system.h"
+#include "support/faulty_file_system.h"
 #include "support/zip_writer.h"
 #include "test_support.h"
 
 namespace orv::zipkit {
 namespace {
 
+using orv::testing::FaultyFileSystem;
+using orv::testing::FileOp;
 using testing::Contents;
 using testing::GeneratedArchives;
 using testing::Leftovers;
@@ -247,28 +252,29 @@ TEST_F(Installation, EntriesOutsideTheMaskAreNotJudged) {
     EXPECT_EQ(testing::ReadFile(box_.path("ORVEN/good.txt")), "harmless\n");
 }
 
-enum class Fault { Replace, Create, Held };
-
 struct FaultCase {
     const char* what;
-    Fault fault;
-    std::size_t at;                 // the k-th replacement or file creation
+    std::optional<FileOp> failing;  // fails at its k-th call; none: ORV/ORVEN.MDB is held
+    std::size_t at;                 // that k
+    int number;                     // with this error
     std::set<std::string> existing; // targets that are there before, below ORVEN
 };
 
-// py_deflated.zip holds orvupd.txt, ORV/ORVEN.MDB and ORV/system/x.ocx. With all three there,
-// placing them takes six moves: old file kept under a second name, new file in, for each.
+// py_deflated.zip holds orvupd.txt, ORV/ORVEN.MDB and ORV/system/x.ocx, placed in that order:
+// an old file is kept under a second name (keepAs, counted as a copy), then the new file
+// moves over it (a replacement).
+constexpr int kDenied = err::kPermissionDenied;
 const std::set<std::string> kAll = {"orvupd.txt", "ORV/ORVEN.MDB", "ORV/system/x.ocx"};
 const FaultCase kFaults[] = {
-    {"first old file cannot be kept", Fault::Replace, 1, kAll},
-    {"first new file cannot move in", Fault::Replace, 2, kAll},
-    {"second old file cannot be kept", Fault::Replace, 3, kAll},
-    {"second new file cannot move in", Fault::Replace, 4, kAll},
-    {"last new file cannot move in", Fault::Replace, 6, kAll},
-    {"second file new, cannot move in", Fault::Replace, 3, {"orvupd.txt"}},
-    {"third file new, cannot move in", Fault::Replace, 3, {}},
-    {"second temporary cannot be made", Fault::Create, 2, kAll},
-    {"second file held by the application", Fault::Held, 0, kAll},
+    {"first old file cannot be kept", FileOp::Copy, 1, kDenied, kAll},
+    {"first new file cannot move in", FileOp::Replace, 1, kDenied, kAll},
+    {"second old file cannot be kept", FileOp::Copy, 2, kDenied, kAll},
+    {"second new file cannot move in", FileOp::Replace, 2, kDenied, kAll},
+    {"last new file cannot move in", FileOp::Replace, 3, kDenied, kAll},
+    {"second file new, cannot move in", FileOp::Replace, 2, kDenied, {"orvupd.txt"}},
+    {"third file new, cannot move in", FileOp::Replace, 3, kDenied, {}},
+    {"second temporary cannot be made", FileOp::CreateFile, 2, err::kDiskFull, kAll},
+    {"second file held by the application", std::nullopt, 0, kDenied, kAll},
 };
 
 class FailedPlacement : public Installation, public ::testing::WithParamInterface<FaultCase> {};
@@ -281,13 +287,23 @@ TEST_P(FailedPlacement, LeavesEveryTargetWhollyOld) {
     }
     const auto before = Snapshot(box_.path("ORVEN"));
 
-    testing::FailingFileSystem failing{files_};
-    if (c.fault == Fault::Replace) failing.failReplaceAt(c.at);
-    if (c.fault == Fault::Create) failing.failCreateAt(c.at);
-    if (c.fault == Fault::Held) failing.hold("\\ORVEN\\ORV\\ORVEN.MDB");
-    Zipkit zipkit{failing};
+    FaultyFileSystem faulty{files_};
+    if (c.failing) {
+        faulty.failAt(*c.failing, c.at, c.number);
+    } else {
+        faulty.hold("\\ORVEN\\ORV\\ORVEN.MDB");
+    }
+    Zipkit zipkit{faulty};
 
-    EXPECT_THROW(zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr), RuntimeError);
+    try {
+        zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr);
+        ADD_FAILURE() << "a failed placement was reported as done";
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), c.number) << e.description();
+    }
+    if (c.failing) {
+        EXPECT_TRUE(faulty.faultRaised());
+    }
     auto after = Snapshot(box_.path("ORVEN"));
     // Folders made on the way may stay; files may not change.
     std::erase_if(after, [&](const auto& node) {
@@ -315,14 +331,16 @@ TEST_F(Installation, AnArchiveThatCannotBeReadToTheEndChangesNothing) {
     box_.writeFile("ORVEN/A.DAT", "old A");
     const auto before = Snapshot(box_.path("ORVEN"));
 
-    testing::FailingFileSystem failing{files_};
-    failing.failReadsFrom(std::filesystem::file_size(box_.path("update/orvupd.zip")) / 4);
-    Zipkit zipkit{failing};
+    FaultyFileSystem faulty{files_};
+    faulty.failReadsFrom(std::filesystem::file_size(box_.path("update/orvupd.zip")) / 4,
+                         err::kDeviceIo);
+    Zipkit zipkit{faulty};
     try {
         zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr);
         FAIL() << "an archive that could not be read was reported as unpacked";
     } catch (const RuntimeError& error) {
         EXPECT_EQ(error.number(), err::kDeviceIo) << error.description();
+        EXPECT_EQ(error.systemCode(), EIO); // as libzip handed it back
     }
     EXPECT_EQ(Snapshot(box_.path("ORVEN")), before);
     EXPECT_TRUE(Leftovers(box_.root()).empty());
@@ -369,10 +387,10 @@ TEST_P(KilledCall, LeftoversAreClearedByTheNextCall) {
         box_.writeFile("ORVEN/" + name, contents);
     }
 
-    testing::FailingFileSystem failing{files_};
-    if (c.placementFails) failing.hold("\\ORVEN\\ORV\\ORVEN.MDB");
+    FaultyFileSystem faulty{files_};
+    if (c.placementFails) faulty.hold("\\ORVEN\\ORV\\ORVEN.MDB");
     box_.writeFile("ORVEN/ORV/ORVEN.MDB", "old database");
-    Zipkit zipkit{failing};
+    Zipkit zipkit{faulty};
     try {
         EXPECT_EQ(zipkit.UnZipEx(kArchive, kTarget, "*.*", 1, nullptr, 2, nullptr), 3);
         EXPECT_FALSE(c.placementFails) << "the held file was replaced";

@@ -3,6 +3,7 @@
 #include <cstddef>
 
 #include "archive/zipkit/utf8.h"
+#include "platform/text.h"
 
 namespace orv::zipkit {
 namespace {
@@ -12,9 +13,7 @@ constexpr char32_t kSeparator = U'/';
 // Upper case for ASCII and Latin-1 letters (ß and ÿ stay), one separator for "/" and "\".
 char32_t Fold(char32_t c) {
     if (c == U'\\') return kSeparator;
-    if (c >= U'a' && c <= U'z') return c - 0x20;
-    if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
-    return c;
+    return text::UpperLatin1(c);
 }
 
 } // namespace

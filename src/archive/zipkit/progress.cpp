@@ -18,11 +18,13 @@ void PercentProgress::advance(std::uint64_t done, std::uint64_t total) {
     show(std::min(static_cast<int>(percent), kLastBeforeDone));
 }
 
-void PercentProgress::advance(double fraction) {
-    const double clamped = fraction >= 0.0 ? std::min(fraction, 1.0) : 0.0; // also NaN
-    show(std::min(static_cast<int>(clamped * 100.0), kLastBeforeDone));
-}
-
+// Here a percentage starts on its way to the bar. It leaves as decimal text ("0" .. "100") into
+// the progress target, which in the updater is the status window's hidden text box `txtStatus`
+// (ui::StartWindow::statusTarget()). The view then tells its StatusTextListener that the text
+// changed, and the window's reaction to the change (ui::ReactToStatusText) reads the leading
+// number back out of the text (ui::ChannelValue, rounded and clamped) and draws the bar for it
+// into `picProgress` (ui::DrawProgress), which is refreshed. The text is the only link between
+// the zip component and the bar: whatever is written here is what the bar shows.
 void PercentProgress::show(int percent) {
     if (target_ == nullptr || percent <= shown_) return;
     shown_ = std::min(percent, 100);

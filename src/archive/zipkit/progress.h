@@ -18,8 +18,6 @@ class PercentProgress {
     void start() { show(0); }
     // done of total units (total 0 counts as nothing done yet).
     void advance(std::uint64_t done, std::uint64_t total);
-    // A fraction from 0 to 1, as libzip reports it.
-    void advance(double fraction);
     void finish() { show(100); }
     // Long work that moves no percentage on: the target's window may answer meanwhile.
     void stillWorking() {

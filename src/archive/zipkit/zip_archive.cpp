@@ -110,7 +110,8 @@ class BlockSource {
             }
         } catch (const RuntimeError& error) {
             blockLength_ = 0;
-            zip_error_set(error_.get(), ZIP_ER_READ, SystemCodeOf(error.number()));
+            // As an errno value, which ZipError() turns back into the same number.
+            zip_error_set(error_.get(), ZIP_ER_READ, ErrnoOfErrorNumber(error.number()));
             return -1;
         } catch (...) { // nothing may unwind through libzip
             blockLength_ = 0;

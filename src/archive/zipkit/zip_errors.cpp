@@ -1,37 +1,7 @@
 #include "archive/zipkit/zip_errors.h"
 
-#include <cerrno>
-#include <utility>
-
 namespace orv::zipkit {
 namespace {
-
-// Reading or writing files failed: the reason is in errno.
-int SystemErrorNumber(int errnoValue, int fallback) {
-    switch (errnoValue) {
-    case ENOENT:
-        return err::kFileNotFound;
-    case ENOTDIR:
-        return err::kPathNotFound;
-    case EACCES:
-    case EPERM:
-    case EROFS:
-    case EBUSY:
-        return err::kPermissionDenied;
-    case ENOSPC:
-        return err::kDiskFull;
-    case EIO:
-        return err::kDeviceIo;
-    default:
-        return fallback;
-    }
-}
-
-// The updater's numbers of file errors as errno values, the other way round.
-constexpr std::pair<int, int> kSystemCodes[] = {
-    {err::kFileNotFound, ENOENT}, {err::kPathNotFound, ENOTDIR}, {err::kPermissionDenied, EACCES},
-    {err::kDiskFull, ENOSPC},     {err::kDeviceIo, EIO},
-};
 
 int ErrorNumber(int zipCode, int systemCode) {
     switch (zipCode) {
@@ -63,7 +33,7 @@ int ErrorNumber(int zipCode, int systemCode) {
     case ZIP_ER_TMPOPEN:
     case ZIP_ER_RENAME:
     case ZIP_ER_REMOVE:
-        return SystemErrorNumber(systemCode, err::kPathFileAccess);
+        return ErrorNumberOfErrno(systemCode); // libzip's system errors are errno values
     case ZIP_ER_RDONLY:
         return err::kPermissionDenied;
     default:
@@ -73,21 +43,14 @@ int ErrorNumber(int zipCode, int systemCode) {
 
 } // namespace
 
-int SystemCodeOf(int number) {
-    for (const auto& [updaterNumber, systemCode] : kSystemCodes) {
-        if (updaterNumber == number) return systemCode;
-    }
-    return 0;
-}
-
-RuntimeError ErrorAbout(int number, const std::string& subject) {
-    return RuntimeError{number, ErrorText(number) + ": " + subject};
+RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode) {
+    return RuntimeError{number, ErrorText(number) + ": " + subject, systemCode};
 }
 
 RuntimeError ZipError(const zip_error_t& error, const std::string& subject) {
     const int systemCode =
         zip_error_system_type(&error) == ZIP_ET_SYS ? zip_error_code_system(&error) : 0;
-    return ErrorAbout(ErrorNumber(zip_error_code_zip(&error), systemCode), subject);
+    return ErrorAbout(ErrorNumber(zip_error_code_zip(&error), systemCode), subject, systemCode);
 }
 
 RuntimeError ZipError(int zipCode, const std::string& subject) {

@@ -10,17 +10,14 @@
 namespace orv::zipkit {
 
 // The error for libzip's error record, with a text that names what failed (the archive, or
-// an entry in it). System errors are told apart by their errno value.
+// an entry in it). System errors are told apart by their errno value, which the error keeps.
 RuntimeError ZipError(const zip_error_t& error, const std::string& subject);
 
 // The same for a bare libzip error code (ZIP_ER_*), as zip_fclose gives it.
 RuntimeError ZipError(int zipCode, const std::string& subject);
 
-// The errno value that ZipError() turns back into the updater's number of a file error (0 for
-// a number it has none for), so that a failed read of the archive keeps its reason.
-int SystemCodeOf(int number);
-
-// An error with the standard text for its number, naming what it concerns.
-RuntimeError ErrorAbout(int number, const std::string& subject);
+// An error with the standard text for its number, naming what it concerns; systemCode is the
+// platform's own code where a system call failed.
+RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode = 0);
 
 } // namespace orv::zipkit

@@ -8,9 +8,7 @@
 
 namespace orv::zipkit {
 
-void Zipkit::SetLanguage(std::int32_t language) {
-    language_ = language;
-}
+void Zipkit::SetLanguage(std::int32_t /*language*/) {}
 
 // Existing files are always replaced (an update replaces files), whatever overwriteAll says;
 // the archives are not encrypted, so there is no use for a password, and options select

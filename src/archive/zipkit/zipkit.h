@@ -15,7 +15,8 @@ class Zipkit : public ZipComponent {
   public:
     explicit Zipkit(FileSystem& files) : files_(files) {}
 
-    // Selects the language of the component's texts (1: German, the only one we have).
+    // Selects the language of the component's texts. German (1) is the only one there is, so
+    // the call changes nothing; the updater makes it all the same.
     void SetLanguage(std::int32_t language) override;
 
     // Writes every entry of the archive whose stored path matches the mask into targetDir
@@ -34,7 +35,6 @@ class Zipkit : public ZipComponent {
 
   private:
     FileSystem& files_;
-    std::int32_t language_ = 1;
 };
 
 } // namespace orv::zipkit
