@@ -13,6 +13,7 @@ constexpr std::int32_t kOptions = 2;
 
 std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const std::string& mask,
                                            const std::string& targetDir) {
+    lastExtractionFailed_ = false;
     try {
         zip_.SetLanguage(kLanguageGerman);
         std::int32_t overwriteAll = 0;
@@ -25,7 +26,9 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
         }
         return zip_.UnZipEx(archivePath, targetDir + "\\", mask, overwriteAll, nullptr, kOptions,
                             progress);
-    } catch (const RuntimeError& e) {
+    } catch (...) {
+        const RuntimeError e = CurrentError();
+        lastExtractionFailed_ = true;
         os_.messageBox("Fehler beim entpacken der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);
@@ -33,13 +36,16 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
     }
 }
 
-void ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::string& mask) {
+bool ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::string& mask) {
     try {
         zip_.ZipDeleteFile(archivePath, mask, &start_.statusTarget());
-    } catch (const RuntimeError& e) {
+        return true;
+    } catch (...) {
+        const RuntimeError e = CurrentError();
         os_.messageBox("Fehler beim Löschen der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);
+        return false;
     }
 }
 

@@ -20,13 +20,16 @@ class ArchiveAccess {
     // component's count, or 0 after a failure.
     std::int32_t ExtractEntries(const std::string& archivePath, const std::string& mask,
                                 const std::string& targetDir);
-    // Removes the entries that match the mask from the archive.
-    void DeleteEntries(const std::string& archivePath, const std::string& mask);
+    // Removes the entries that match the mask from the archive; false after a failure.
+    bool DeleteEntries(const std::string& archivePath, const std::string& mask);
+    // True when the last ExtractEntries failed (and so returned 0 whatever the archive holds).
+    bool lastExtractionFailed() const { return lastExtractionFailed_; }
 
   private:
     Platform& os_;
     ZipComponent& zip_;
     ui::StartWindow& start_;
+    bool lastExtractionFailed_ = false;
 };
 
 } // namespace orv

@@ -13,18 +13,20 @@ constexpr std::size_t kBufferSize = 255;
 
 } // namespace
 
+void ShowApplicationOpen(Platform& os) {
+    const std::string message =
+        "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet." + std::string(text::CRLF) +
+        "Bitte beenden Sie das Programm und starten" + std::string(text::CRLF) +
+        "'Testversion aktualisieren' noch einmal.";
+    os.messageBox(message, "ORVEN geöffnet", style::kCritical);
+}
+
 bool ProbeFile(Platform& os, const std::string& path) {
     try {
         os.files().probeOpen(path);
         return true;
     } catch (const RuntimeError& e) {
-        if (e.number() == err::kPermissionDenied) {
-            const std::string message =
-                "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet." + std::string(text::CRLF) +
-                "Bitte beenden Sie das Programm und starten" + std::string(text::CRLF) +
-                "'Testversion aktualisieren' noch einmal.";
-            os.messageBox(message, "ORVEN geöffnet", style::kCritical);
-        }
+        if (e.number() == err::kPermissionDenied) ShowApplicationOpen(os);
         return false;
     }
 }

@@ -15,6 +15,9 @@ inline constexpr const char* kProgramTitle = "ORVEN-Update";
 // program holds shows the note that the application is open, and counts as missing.
 bool ProbeFile(Platform& os, const std::string& path);
 
+// The note that the application holds a file the updater needs (critical, "ORVEN geöffnet").
+void ShowApplicationOpen(Platform& os);
+
 // The key's value in the section of the INI file, or defaultValue when it is missing or empty.
 std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::string& section,
                          const std::string& key, const std::string& defaultValue);

@@ -54,6 +54,9 @@ class FileSystem {
     // Opens the file for reading with the platform's default sharing and closes it again.
     // A file held by another program raises 70.
     virtual void probeOpen(const std::string& path) = 0;
+    // Raises 70 when another program holds the file so that it can be neither replaced nor
+    // moved aside (any other failure raises its own number, a missing file 53 or 76).
+    virtual void probeReplace(const std::string& path) = 0;
     // Copies a file over any existing one; the copy keeps the source's last-modified time.
     virtual void copyFile(const std::string& from, const std::string& to) = 0;
     virtual void deleteFile(const std::string& path) = 0;
@@ -66,6 +69,9 @@ class FileSystem {
     // Gives the file a second name (a hard link) where the file system allows it, and copies
     // it there (keeping its time) where not. The file itself stays where it is, untouched.
     virtual void keepAs(const std::string& from, const std::string& to) = 0;
+    // Asks the system to remove the file when it next starts, where this process may (on
+    // Windows, one with an administrator's rights); nothing where not.
+    virtual void removeAtRestart(const std::string& /*path*/) {}
     virtual bool fileExists(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     // Creates one directory; its parent must exist. An existing directory is no error.

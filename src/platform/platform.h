@@ -3,6 +3,7 @@
 // hand it to Main.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 #include "platform/file_system.h"
@@ -24,6 +25,13 @@ struct ProgramVersion {
     int major = 0;
     int minor = 0;
     int revision = 0;
+};
+
+// An updater's hold on an installation; let go when destroyed, and by the system when the
+// process ends in any way.
+class InstallationClaim {
+  public:
+    virtual ~InstallationClaim() = default;
 };
 
 class Platform {
@@ -48,6 +56,12 @@ class Platform {
     // GetWindowsDirectory: writes the directory into the buffer when it fits and returns its
     // length (or the length it needs).
     virtual std::size_t windowsDirectory(std::string& buffer) = 0;
+
+    // Claims the installation for this run; null when another updater holds it. Where the
+    // platform cannot tell (no place for the claim), the run goes on unclaimed.
+    virtual std::unique_ptr<InstallationClaim> claimInstallation(const std::string& installDir) = 0;
+    // Waits this long, the windows answering meanwhile.
+    virtual void pause(int milliseconds) = 0;
 
     virtual StartView& startView() = 0;
     virtual LauncherView& launcherView() = 0;

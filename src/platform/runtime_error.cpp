@@ -1,6 +1,7 @@
 #include "platform/runtime_error.h"
 
 #include <cerrno>
+#include <new>
 #include <utility>
 
 namespace orv {
@@ -63,6 +64,18 @@ int ErrnoOfErrorNumber(int number) {
 
 RuntimeError ErrnoError(int errnoValue) {
     return SystemError(ErrorNumberOfErrno(errnoValue), errnoValue);
+}
+
+RuntimeError CurrentError() {
+    try {
+        throw;
+    } catch (const RuntimeError& error) {
+        return error;
+    } catch (const std::bad_alloc&) {
+        return RuntimeError(err::kOutOfMemory);
+    } catch (...) {
+        return RuntimeError(err::kInternal);
+    }
 }
 
 std::string ErrorText(int number) {

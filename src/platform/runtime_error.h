@@ -65,6 +65,11 @@ int ErrnoOfErrorNumber(int number);
 // A failed C library or POSIX call: the error for its errno value.
 RuntimeError ErrnoError(int errnoValue);
 
+// The run-time error that stands for the exception being handled (call it inside a catch): the
+// error itself, 7 for memory running out, 51 for anything else. A failure of another kind is
+// then reported and handled like every other.
+RuntimeError CurrentError();
+
 // The standard German text for a run-time error number ("Anwendungs- oder objektdefinierter
 // Fehler" for numbers without one of their own).
 std::string ErrorText(int number);

@@ -33,6 +33,8 @@ class PosixFileSystem : public FileSystem {
     const std::string& driveRoot() const { return driveRoot_; }
 
     void probeOpen(const std::string& path) override;
+    // A file is held against replacement by the same locks that keep it from being read.
+    void probeReplace(const std::string& path) override { probeOpen(path); }
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;

@@ -1,14 +1,20 @@
 #include "posix/posix_platform.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
+#include <thread>
 #include <utility>
 #include <vector>
 
 #include "platform/runtime_error.h"
 #include "posix/ini_file.h"
+#include "posix/unique_fd.h"
 
 namespace orv::posix {
 namespace {
@@ -39,6 +45,29 @@ std::string Absolute(const std::string& path) {
         buffer.resize(buffer.size() * 2);
     }
     return std::string(buffer.data()) + "/" + path;
+}
+
+// The lock file is removed while it is still locked, so a run that ends leaves nothing behind;
+// a run that is killed leaves it unlocked, and the next run takes it over.
+class LockFileClaim : public InstallationClaim {
+  public:
+    LockFileClaim(std::string path, UniqueFd fd) : path_(std::move(path)), fd_(std::move(fd)) {}
+    ~LockFileClaim() override { ::unlink(path_.c_str()); }
+    LockFileClaim(const LockFileClaim&) = delete;
+    LockFileClaim& operator=(const LockFileClaim&) = delete;
+
+  private:
+    std::string path_;
+    UniqueFd fd_;
+};
+
+// True when the open file is still the one that the path names: not removed by the run that
+// held it before, between our open and our lock.
+bool StillNamedBy(int fd, const std::string& path) {
+    struct stat opened {};
+    struct stat named {};
+    return ::fstat(fd, &opened) == 0 && ::stat(path.c_str(), &named) == 0 &&
+           opened.st_dev == named.st_dev && opened.st_ino == named.st_ino;
 }
 
 } // namespace
@@ -91,6 +120,32 @@ std::size_t PosixPlatform::windowsDirectory(std::string& buffer) {
     buffer.replace(0, directory.size(), directory);
     buffer[directory.size()] = '\0';
     return directory.size();
+}
+
+std::unique_ptr<InstallationClaim> PosixPlatform::claimInstallation(const std::string& installDir) {
+    std::string path;
+    try {
+        path = files_.nativePath(installDir + "\\update\\orvupd.lock");
+    } catch (const RuntimeError&) {
+        return std::make_unique<InstallationClaim>(); // no folder for the lock: unclaimed
+    }
+    // A few tries: each is lost only to a run that ended and removed the file meanwhile.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+        UniqueFd fd{
+            ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0644)};
+        if (!fd.valid()) break;
+        if (::flock(fd.get(), LOCK_EX | LOCK_NB) != 0) {
+            if (errno == EWOULDBLOCK) return nullptr;
+            break;
+        }
+        if (StillNamedBy(fd.get(), path))
+            return std::make_unique<LockFileClaim>(path, std::move(fd));
+    }
+    return std::make_unique<InstallationClaim>();
+}
+
+void PosixPlatform::pause(int milliseconds) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(milliseconds));
 }
 
 } // namespace orv::posix

@@ -46,6 +46,10 @@ class PosixPlatform : public Platform {
     // Writes the directory and a NUL into the buffer when they fit and returns the
     // directory's length; otherwise leaves the buffer alone and returns the size it needs.
     std::size_t windowsDirectory(std::string& buffer) override;
+    // A lock on the file orvupd.lock in the installation's update folder; the system lets go
+    // of it when the process ends, however it ends.
+    std::unique_ptr<InstallationClaim> claimInstallation(const std::string& installDir) override;
+    void pause(int milliseconds) override;
     StartView& startView() override { return startView_; }
     LauncherView& launcherView() override { return launcherView_; }
 

@@ -3,8 +3,11 @@
 #include "update/main.h"
 
 #include <string>
+#include <vector>
 
+#include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/reduced_copy.h"
+#include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zipkit.h"
 #include "env/environment.h"
 #include "platform/runtime_error.h"
@@ -19,25 +22,38 @@ namespace {
 
 const std::string CRLF{text::CRLF};
 
-// How a stretch of the run lets it go on.
-enum class Next { Continue, Exit, End };
-
 // How often the exit is tried in full before it gives up on what keeps failing: an archive
 // that cannot be put back must not keep the updater reporting for ever.
 constexpr int kExitAttempts = 3;
+
+// How long a run waits in all for files that another program holds, and how often it looks.
+constexpr int kHeldWaitMilliseconds = 10000;
+constexpr int kHeldPollMilliseconds = 250;
 
 void Show(UpdateRun& run, const std::string& text, const std::string& title, int boxStyle) {
     run.os.messageBox(text, title, boxStyle);
 }
 
-// Steps 1-5: the installation directory from the updater's own, and the two refusals for an
-// updater that is not in the application's UPDATE directory.
-Next LocateInstallation(UpdateRun& run) {
+// The installation directory is the updater's own without its last seven characters
+// ("\UPDATE"), cut by count whatever the directory is called.
+void WorkOutInstallDir(UpdateRun& run) {
     const std::string ownDir = run.os.ownDirectory();
     const std::size_t length = text::Len(ownDir);
     if (length < 7) throw RuntimeError(err::kInvalidCall);
     run.InstallDir = text::Left(ownDir, length - 7);
+}
 
+// One updater at a time for an installation: a second one started meanwhile (a double click,
+// the application starting it twice) ends at once, changing nothing and showing nothing.
+bool ClaimInstallation(UpdateRun& run) {
+    run.Claim = run.os.claimInstallation(run.InstallDir);
+    return run.Claim != nullptr;
+}
+
+// The two refusals for an updater that is not in the application's UPDATE directory; false
+// when the run is to go to the exit.
+bool LocateInstallation(UpdateRun& run) {
+    const std::string ownDir = run.os.ownDirectory();
     const std::string calledFrom =
         "Das Update-Programm wird aus dem Verzeichnis " + ownDir + " aufgerufen." + CRLF + CRLF;
     const std::string whereItBelongs =
@@ -50,19 +66,20 @@ Next LocateInstallation(UpdateRun& run) {
                       "ORVEN gestartet." +
                       CRLF + whereItBelongs;
         Show(run, run.Message, "ORVEN-Update", style::kCritical);
-        return Next::Exit;
+        return false;
     }
     if (text::UCase(text::Right(ownDir, 6)) != "UPDATE") {
         run.Message = calledFrom + whereItBelongs;
         Show(run, run.Message, "ORVEN-Update", style::kCritical);
-        return Next::Exit;
+        return false;
     }
     run.AppDir = run.InstallDir + "\\orv";
-    return Next::Continue;
+    return true;
 }
 
-// Steps 6-7: the INI file, the application directory's first, then the Windows directory's.
-Next LocateIni(UpdateRun& run) {
+// The INI file, the application directory's first, then the Windows directory's; false when
+// there is none, and the run ends at once.
+bool LocateIni(UpdateRun& run) {
     const bool inAppDir = ProbeFile(run.os, run.AppDir + "\\orven32.ini");
     const bool inWindowsDir = ProbeFile(run.os, GetWindowsDir(run.os) + "\\orven32.ini");
     if (!inAppDir && !inWindowsDir) {
@@ -71,30 +88,30 @@ Next LocateIni(UpdateRun& run) {
                       text::UCase(run.AppDir) + " vorhanden," + CRLF +
                       "bitte überprüfen Sie Ihre ORVEN-Installation.";
         Show(run, run.Message, "Datei nicht vorhanden", style::kCritical);
-        return Next::End;
+        return false;
     }
     if (ProbeFile(run.os, run.AppDir + "\\orven32.ini")) {
         run.IniPath = run.AppDir + "\\ORVEN32.INI";
     } else {
         run.IniPath = GetWindowsDir(run.os) + "\\orven32.ini";
     }
-    return Next::Continue;
+    return true;
 }
 
-// Steps 8-9: the update archive in the installation's update directory.
-Next LocateArchive(UpdateRun& run) {
+// The update archive in the installation's update directory; false when it is missing.
+bool LocateArchive(UpdateRun& run) {
     run.ArchivePath = run.InstallDir + "\\update\\orvupd.zip";
     run.BackupPath = run.ArchivePath + "$$$";
     if (!ProbeFile(run.os, run.ArchivePath)) {
         run.Message = "Die Update-Datei orvupd.zip ist nicht im Verzeichnis " + run.InstallDir +
                       "\\update vorhanden." + CRLF;
         Show(run, run.Message, "Datei nicht vorhanden", style::kCritical);
-        return Next::Exit;
+        return false;
     }
-    return Next::Continue;
+    return true;
 }
 
-// Step 10.
+// The status window with its start note, before the archive is touched.
 void OpenStatusWindow(UpdateRun& run) {
     run.Start.show();
     run.StatusShown = true;
@@ -118,9 +135,9 @@ void DealWithLeftBackup(UpdateRun& run) {
     }
 }
 
-// Step 11: the copy of the archive proves that the installation is writable and keeps the
-// delivered archive for the exit to put back.
-Next BackUpArchive(UpdateRun& run) {
+// The copy of the archive proves that the installation is writable and keeps the delivered
+// archive for the exit to put back; false when the copy cannot be trusted.
+bool BackUpArchive(UpdateRun& run) {
     FileSystem& files = run.os.files();
     if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
     files.copyFile(run.ArchivePath, run.BackupPath);
@@ -128,13 +145,13 @@ Next BackUpArchive(UpdateRun& run) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
                       "Ihnen fehlen die Schreibrechte für das Installationsverzeichnis von ORVEN!";
         Show(run, run.Message, "Fehler beim Update", style::kCritical);
-        return Next::Exit;
+        return false;
     }
     run.BackupMade = true;
-    return Next::Continue;
+    return true;
 }
 
-// Steps 12-13.
+// The folders of the databases, from the INI file, with the application's own as defaults.
 void ReadDatabaseDirectories(UpdateRun& run) {
     const auto value = [&run](const char* key) {
         return ReadIniValue(run.os, run.IniPath, "ORVEN", key, "");
@@ -242,7 +259,7 @@ bool ConfirmVersion(UpdateRun& run) {
 }
 
 void ReportCopied(UpdateRun& run) {
-    if (run.CopiedCount < 1) {
+    if (run.CopiedCount < 1 && !run.InstallIncomplete) {
         Show(run, "Keine Dateien zum Kopieren vorhanden.", "ORVEN-Update installieren",
              style::kCritical);
         return;
@@ -250,6 +267,12 @@ void ReportCopied(UpdateRun& run) {
     const std::string countLine =
         run.CopiedCount == 1 ? std::string("Es wurde 1 Datei kopiert.")
                              : "Es wurden " + std::to_string(run.CopiedCount) + " Dateien kopiert.";
+    // A row whose error box the user has seen must not be followed by a note of success.
+    if (run.InstallIncomplete) {
+        run.Message = "ORVEN-Update nicht vollständig installiert." + CRLF + CRLF + countLine;
+        Show(run, run.Message, "ORVEN-Update installieren", style::kCritical);
+        return;
+    }
     run.Message = "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + countLine;
     Show(run, run.Message, "ORV-Update installieren", style::kInformation);
 }
@@ -258,8 +281,67 @@ InstallationDirs Dirs(const UpdateRun& run) {
     return {run.InstallDir, run.DbDir1, run.DbDir2, run.DbDir3};
 }
 
+// The files that the installation will replace: every file of the plan that exists already.
+std::vector<std::string> FilesToReplace(UpdateRun& run) {
+    FileSystem& files = run.os.files();
+    const std::vector<RowPlacement> rows = PlaceEntries(
+        ExtractionPlan(Dirs(run)), zipkit::EntryNames(files, run.ArchivePath), run.ArchivePath);
+    std::vector<std::string> paths;
+    for (const RowPlacement& row : rows) {
+        for (const PlacedEntry& entry : row.entries) {
+            if (!entry.folder) paths.push_back(entry.path);
+        }
+    }
+    return paths;
+}
+
+bool IsHeld(UpdateRun& run, const std::string& path) {
+    try {
+        run.os.files().probeReplace(path);
+        return false;
+    } catch (const RuntimeError& error) {
+        return error.number() == err::kPermissionDenied; // a missing file is no held one
+    }
+}
+
+// Before anything is changed, every file that the installation replaces must be free: a file
+// that another program holds is waited for a while (the application that started the updater
+// is often still closing, a virus scanner holds a new file for a moment). A file still held
+// then stops the run before its first row, with the note that the application is open, so
+// that the installation is never left half old, half new. False in that case.
+bool NoTargetHeld(UpdateRun& run) {
+    std::vector<std::string> targets;
+    try {
+        targets = FilesToReplace(run);
+    } catch (const RuntimeError&) {
+        return true; // an archive that cannot be read fails in its rows, with their own boxes
+    }
+    int waited = 0;
+    for (const std::string& path : targets) {
+        while (IsHeld(run, path)) {
+            if (waited >= kHeldWaitMilliseconds) {
+                ShowApplicationOpen(run.os);
+                return false;
+            }
+            run.os.pause(kHeldPollMilliseconds);
+            waited += kHeldPollMilliseconds;
+        }
+    }
+    return true;
+}
+
+// What an earlier run had to move aside of the updater itself, which was running then, goes
+// now; what still resists stays for the next run.
+void RemoveUpdatersLeftovers(UpdateRun& run) {
+    try {
+        zipkit::RemoveLeftovers(run.os.files(), run.os.ownDirectory() + "\\orvupd.exe");
+    } catch (const RuntimeError&) {
+    }
+}
+
 // The installation proper and the report.
 void Install(UpdateRun& run) {
+    RemoveUpdatersLeftovers(run);
     run.Start.setFrameVisible(true);
     run.Start.setFrameCaption("Update wird ausgeführt, bitte warten ...");
     run.Start.refreshFrame();
@@ -268,11 +350,15 @@ void Install(UpdateRun& run) {
 
     for (const PlanRow& row : ExtractionPlan(Dirs(run))) {
         const std::int32_t count = run.modZip.ExtractEntries(run.ArchivePath, row.mask, row.target);
+        const bool failed = run.modZip.lastExtractionFailed();
+        if (failed) run.InstallIncomplete = true;
         if (!row.removeAfterwards) {
             run.addCopied(count);
-        } else if (count > 0) {
+        } else if (count > 0 || failed) {
             run.addCopied(count);
-            run.modZip.DeleteEntries(run.ArchivePath, row.mask);
+            // The entries of a failed row leave the archive too: the last row must not put a
+            // database into the installation directory because its own row could not place it.
+            if (!run.modZip.DeleteEntries(run.ArchivePath, row.mask)) run.InstallIncomplete = true;
         }
     }
 
@@ -331,27 +417,32 @@ void ExitSection(UpdateRun& run) {
         try {
             RunExitSection(run, false);
             return;
-        } catch (const RuntimeError& error) {
-            ReportError(run, error);
+        } catch (...) {
+            ReportError(run, CurrentError());
         }
     }
     try {
         RunExitSection(run, true);
-    } catch (const RuntimeError& error) {
-        ReportError(run, error);
+    } catch (...) {
+        ReportError(run, CurrentError());
     }
 }
 
-// The run up to the end of the installation; false when it is to end without the exit.
-bool RunUpdate(UpdateRun& run) {
-    if (LocateInstallation(run) != Next::Continue) return true;
-    if (LocateIni(run) == Next::End) return false;
-    if (LocateArchive(run) != Next::Continue) return true;
+// How a run ends: through the exit, or at once, with nothing to undo and no one to restart.
+enum class Ending { ThroughExit, AtOnce };
+
+// The run up to the end of the installation.
+Ending RunUpdate(UpdateRun& run) {
+    WorkOutInstallDir(run);
+    if (!ClaimInstallation(run)) return Ending::AtOnce;
+    if (!LocateInstallation(run)) return Ending::ThroughExit;
+    if (!LocateIni(run)) return Ending::AtOnce;
+    if (!LocateArchive(run)) return Ending::ThroughExit;
     OpenStatusWindow(run);
-    if (BackUpArchive(run) != Next::Continue) return true;
+    if (!BackUpArchive(run)) return Ending::ThroughExit;
     ReadDatabaseDirectories(run);
-    if (ConfirmVersion(run)) Install(run);
-    return true;
+    if (ConfirmVersion(run) && NoTargetHeld(run)) Install(run);
+    return Ending::ThroughExit;
 }
 
 } // namespace
@@ -359,9 +450,9 @@ bool RunUpdate(UpdateRun& run) {
 void Main(Platform& os, ZipComponent& zip) {
     UpdateRun run{os, zip};
     try {
-        if (!RunUpdate(run)) return; // no INI file: the one end without the exit
-    } catch (const RuntimeError& error) {
-        ReportError(run, error);
+        if (RunUpdate(run) == Ending::AtOnce) return;
+    } catch (...) {
+        ReportError(run, CurrentError());
     }
     ExitSection(run);
 }

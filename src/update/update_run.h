@@ -2,6 +2,7 @@
 // The state of one run of Main, owned by Main for its whole life.
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "archive/archive_access.h"
@@ -16,6 +17,8 @@ struct UpdateRun {
     UpdateRun(Platform& platform, ZipComponent& zip);
 
     Platform& os;
+    // This run's hold on its installation, kept until the run ends.
+    std::unique_ptr<InstallationClaim> Claim;
     ui::StartWindow Start;
     ui::LauncherWindow frmShellExecute;
     ArchiveAccess modZip;
@@ -38,6 +41,8 @@ struct UpdateRun {
     bool Cancelled = false;
     bool BackupMade = false;
     bool StatusShown = false;
+    // A row of the installation could not be made in full; the report says so.
+    bool InstallIncomplete = false;
 
     // Adds to CopiedCount as a 16-bit signed sum; beyond its range a run-time error 6.
     void addCopied(std::int32_t count);

@@ -146,6 +146,21 @@ void Win32FileSystem::probeOpen(const std::string& path) {
     RaiseWin32Error(code);
 }
 
+// Replacing a file, or moving it aside, needs it opened for deletion: a program that opened
+// the file without sharing deletion (a database engine, an editor) keeps both from happening,
+// while a running program or a loaded library can still be moved aside.
+void Win32FileSystem::probeReplace(const std::string& path) {
+    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), DELETE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseWin32Error(GetLastError());
+}
+
+void Win32FileSystem::removeAtRestart(const std::string& path) {
+    // Refused without an administrator's rights: the next run removes the file then.
+    MoveFileExW(ApiPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+}
+
 void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
     if (!CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) RaiseLastError();
 }

@@ -8,6 +8,8 @@ namespace orv::win32 {
 class Win32FileSystem final : public FileSystem {
   public:
     void probeOpen(const std::string& path) override;
+    void probeReplace(const std::string& path) override;
+    void removeAtRestart(const std::string& path) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;

@@ -1,11 +1,15 @@
 #include "win32/win32_platform.h"
 
 #include <algorithm>
+#include <cstdint>
+#include <cwchar>
 #include <limits>
 #include <vector>
 
 #include "win32/command_line.h"
 #include "win32/encoding.h"
+#include "win32/handles.h"
+#include "win32/message_pump.h"
 #include "win32/paths.h"
 #include "win32/string_buffer.h"
 #include "win32/wide.h"
@@ -51,6 +55,30 @@ bool ResourceVersion(ProgramVersion& version) {
     version.revision = HIWORD(info->dwFileVersionLS);
     return true;
 }
+
+// The name of the mutex that marks an installation as being updated, the same for every
+// spelling of its folder (the file system does not tell case apart). Global: a second user on
+// a terminal server updates the same installation.
+std::wstring ClaimName(const std::string& installDir) {
+    std::wstring upper = Wide(installDir);
+    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
+    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
+    for (const wchar_t c : upper) {
+        hash ^= static_cast<std::uint16_t>(c);
+        hash *= 1099511628211ULL;
+    }
+    wchar_t digits[17] = {};
+    std::swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
+    return L"Global\\ORVEN-Update-" + std::wstring(digits);
+}
+
+class MutexClaim : public InstallationClaim {
+  public:
+    explicit MutexClaim(KernelHandle mutex) : mutex_(std::move(mutex)) {}
+
+  private:
+    KernelHandle mutex_;
+};
 
 } // namespace
 
@@ -111,6 +139,21 @@ std::size_t Win32Platform::windowsDirectory(std::string& buffer) {
         directory.resize(length);
     }
     return CopyToBuffer(Utf8(directory), buffer);
+}
+
+std::unique_ptr<InstallationClaim> Win32Platform::claimInstallation(const std::string& installDir) {
+    KernelHandle mutex{CreateMutexW(nullptr, FALSE, ClaimName(installDir).c_str())};
+    if (!mutex.valid()) return std::make_unique<InstallationClaim>(); // cannot tell: unclaimed
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return nullptr;
+    return std::make_unique<MutexClaim>(std::move(mutex));
+}
+
+void Win32Platform::pause(int milliseconds) {
+    const ULONGLONG end = GetTickCount64() + static_cast<ULONGLONG>(std::max(milliseconds, 0));
+    for (ULONGLONG now = GetTickCount64(); now < end; now = GetTickCount64()) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, static_cast<DWORD>(end - now), QS_ALLINPUT);
+        PumpPendingMessages();
+    }
 }
 
 } // namespace orv::win32

@@ -24,6 +24,11 @@ class Win32Platform final : public Platform {
                               const std::string& defaultValue, std::size_t bufferSize,
                               const std::string& file) override;
     std::size_t windowsDirectory(std::string& buffer) override;
+    // A named mutex for the installation, which the system removes when the last process that
+    // holds it ends, however it ends.
+    std::unique_ptr<InstallationClaim> claimInstallation(const std::string& installDir) override;
+    // Waits with the windows answering: their messages are let through as they come.
+    void pause(int milliseconds) override;
     StartView& startView() override { return start_; }
     LauncherView& launcherView() override { return launcher_; }
 

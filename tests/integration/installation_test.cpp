@@ -3,8 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <map>
+#include <new>
+#include <stdexcept>
 
+#include "archive/zipkit/zipkit.h"
 #include "platform/runtime_error.h"
 #include "support/installation.h"
 #include "update/main.h"
@@ -161,6 +165,160 @@ TEST(Installation, ReportsHowManyFilesItCopied) {
         EXPECT_EQ(inst.os.launcher.launches.size(), restart ? 1u : 0u);
         EXPECT_FALSE(inst.os.start.state().loaded);
     }
+}
+
+// The real component, but the row of one mask fails as the test says before anything is written.
+class RowFailingZip : public ZipComponent {
+  public:
+    RowFailingZip(FileSystem& files, std::string mask, std::function<void()> failure)
+        : real_(files), mask_(std::move(mask)), failure_(std::move(failure)) {}
+    void SetLanguage(std::int32_t language) override { real_.SetLanguage(language); }
+    std::int32_t UnZipEx(const std::string& archive, const std::string& target,
+                         const std::string& mask, std::int32_t overwrite, const char* password,
+                         std::int32_t options, ProgressTarget* progress) override {
+        if (mask == mask_ && failure_) failure_();
+        return real_.UnZipEx(archive, target, mask, overwrite, password, options, progress);
+    }
+    void ZipDeleteFile(const std::string& archive, const std::string& mask,
+                       ProgressTarget* progress) override {
+        real_.ZipDeleteFile(archive, mask, progress);
+    }
+
+  private:
+    zipkit::Zipkit real_;
+    std::string mask_;
+    std::function<void()> failure_;
+};
+
+TEST(Installation, ReportsAFailedRowAndKeepsItsEntriesOutOfTheInstallation) {
+    struct FailedRowCase {
+        const char* name;
+        const char* mask;
+        std::function<void()> failure; // none: the row fails on its own
+        const char* error;
+    };
+    const FailedRowCase kCases[] = {
+        {"a database folder that cannot be made", "ORVVW.MDB", nullptr,
+         "Fehler beim Zugriff auf Pfad/Datei"},
+        {"memory runs out inside a row", "ORVEN.MDB", [] { throw std::bad_alloc(); },
+         "Nicht genügend Speicher"},
+        {"a fault of another kind inside a row", "*.OCX",
+         [] { throw std::runtime_error("kaputt"); }, "Interner Fehler"},
+    };
+    const std::map<std::string, std::string> kStray{{"ORVVW.MDB", "ORVEN32/ORVVW.MDB"},
+                                                    {"ORVEN.MDB", "ORVEN32/ORVEN.MDB"},
+                                                    {"*.OCX", "ORVEN32/SYSTEM/orvgrid.ocx"}};
+    for (const FailedRowCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        // The folder of ORVVW.MDB lies below a file.
+        inst.box.writeFile("DATEN/BLOCKIERT", "x");
+        inst.box.writeFile("ORVEN32/orv/orven32.ini",
+                           std::string("[ORVEN]\r\nPfad1=C:\\DATEN\r\nPfad2=C:\\DATEN\\") +
+                               (c.failure ? "VW" : "BLOCKIERT\\VW") + "\r\nPfad3=\r\n");
+        inst.writeArchive(kFullUpdate);
+        const std::string delivered = inst.archiveBytes();
+        RowFailingZip zip{inst.os.files(), c.mask, c.failure};
+        Main(inst.os, zip);
+
+        ASSERT_EQ(inst.os.boxes.size(), 3u);
+        EXPECT_EQ(inst.os.boxes[1].text, std::string("Fehler beim entpacken der Datei(en) ") +
+                                             c.mask + "\r\nFehler = " + c.error);
+        EXPECT_EQ(
+            inst.os.boxes[2].text,
+            "ORVEN-Update nicht vollständig installiert.\r\n\r\nEs wurden 9 Dateien kopiert.");
+        EXPECT_EQ(inst.os.boxes[2].title, "ORVEN-Update installieren");
+        EXPECT_EQ(inst.os.boxes[2].style, 16);
+        EXPECT_FALSE(inst.box.exists(kStray.at(c.mask))); // not placed by the last row
+        EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neu");
+        EXPECT_EQ(inst.archiveBytes(), delivered);
+        EXPECT_FALSE(inst.backupExists());
+        EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+    }
+}
+
+TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
+    const std::string kHeldNote = "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet.\r\n"
+                                  "Bitte beenden Sie das Programm und starten\r\n"
+                                  "'Testversion aktualisieren' noch einmal.";
+    struct HeldCase {
+        const char* name;
+        int releasedAfter; // milliseconds of waiting; 0: held for the whole run
+        bool installed;
+        int waited;
+    };
+    const HeldCase kCases[] = {
+        {"held while the application closes", 4000, true, 4000},
+        {"held for the whole run", 0, false, 10000},
+    };
+    for (const HeldCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
+        inst.writeArchive(kFullUpdate);
+        const std::string delivered = inst.archiveBytes();
+        const auto before = inst.box.snapshot();
+        const std::string held = "C:\\DATEN\\orven.mdb";
+        // Held from the user's answer on, as by a colleague who has ORVEN open.
+        inst.os.onBox = [&inst, &held](std::size_t index) {
+            if (index == 0) inst.os.faulty.hold(held);
+        };
+        inst.os.onPause = [&inst, &held, &c](int waited) {
+            if (c.releasedAfter > 0 && waited >= c.releasedAfter) inst.os.faulty.release(held);
+        };
+        inst.run();
+
+        EXPECT_EQ(inst.os.pausedMilliseconds, c.waited);
+        ASSERT_EQ(inst.os.boxes.size(), 2u);
+        if (c.installed) {
+            EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
+            EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
+        } else {
+            EXPECT_EQ(inst.os.boxes[1].text, kHeldNote);
+            EXPECT_EQ(inst.os.boxes[1].title, "ORVEN geöffnet");
+            EXPECT_EQ(inst.os.boxes[1].style, 16);
+            // Nothing of the update is installed: only the version file read before the question.
+            auto after = inst.box.snapshot();
+            std::erase_if(after,
+                          [](const auto& file) { return file.first == "ORVEN32/orv/orvupd.txt"; });
+            EXPECT_EQ(after, before);
+        }
+        EXPECT_EQ(inst.archiveBytes(), delivered);
+        EXPECT_FALSE(inst.backupExists());
+        EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+    }
+}
+
+TEST(Installation, ReplacesARunningUpdaterAndRemovesWhatItMovedAsideInTheNextRun) {
+    Installation inst;
+    inst.box.writeFile("ORVEN32/UPDATE/orvupd.exe", "updater 3.0");
+    inst.writeArchive({{"orvupd.txt", "15.03.2019 3.1\r\n"},
+                       {"UPDATE/orvupd.exe", "updater 3.1"},
+                       {"liesmich.txt", "neu"}});
+    inst.os.faulty.runFrom("C:\\ORVEN32\\UPDATE\\orvupd.exe");
+    inst.run();
+    ASSERT_EQ(inst.os.boxes.size(), 2u);
+    EXPECT_EQ(inst.os.boxes[1].text, ReportOf(3));
+    EXPECT_EQ(inst.box.readFile("ORVEN32/UPDATE/orvupd.exe"), "updater 3.1");
+    const auto leftovers = [&inst] {
+        std::vector<std::string> found;
+        for (const auto& [path, contents] : inst.box.snapshot()) {
+            if (path.find(".orvupd-") != std::string::npos) found.push_back(path + ": " + contents);
+        }
+        return found;
+    };
+    // The old updater still runs: its file stays, under names of the updater's own.
+    ASSERT_FALSE(leftovers().empty());
+    for (const std::string& leftover : leftovers()) {
+        EXPECT_NE(leftover.find("UPDATE/orvupd.exe.orvupd-old-"), std::string::npos) << leftover;
+        EXPECT_NE(leftover.find(": updater 3.0"), std::string::npos) << leftover;
+    }
+
+    inst.os.faulty.endPrograms();
+    inst.writeArchive({{"orvupd.txt", "16.03.2019 3.2\r\n"}, {"liesmich.txt", "neuer"}});
+    inst.run();
+    EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neuer");
+    EXPECT_EQ(leftovers(), std::vector<std::string>{});
 }
 
 // A component that writes nothing and reports the counts it is told to.

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <new>
+#include <stdexcept>
 
 #include "platform/runtime_error.h"
 #include "support/installation.h"
@@ -212,17 +214,57 @@ TEST(StartUp, RefusesWhenTheCopyCannotBeVerified) {
     EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
 }
 
-TEST(StartUp, ReportsAFailedCopyAndEndsThroughTheExit) {
+TEST(StartUp, ReportsAFailureOfAnyKindAndEndsThroughTheExit) {
+    struct FailureCase {
+        const char* name;
+        std::function<void(testing::FaultyFileSystem&)> arrange;
+        const char* numberAndText;
+    };
+    const FailureCase kCases[] = {
+        {"the copy is denied",
+         [](testing::FaultyFileSystem& files) {
+             files.failAt(FileOp::Copy, 1, err::kPermissionDenied);
+         },
+         "70\r\nFehler =     Zugriff verweigert"},
+        {"memory runs out",
+         [](testing::FaultyFileSystem& files) {
+             files.atOperation(1, [] { throw std::bad_alloc(); });
+         },
+         "7\r\nFehler =     Nicht genügend Speicher"},
+        {"a fault that is no run-time error",
+         [](testing::FaultyFileSystem& files) {
+             files.atOperation(1, [] { throw std::logic_error("kaputt"); });
+         },
+         "51\r\nFehler =     Interner Fehler"},
+    };
+    for (const FailureCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(kGoodArchive);
+        const std::string delivered = inst.archiveBytes();
+        c.arrange(inst.os.faulty);
+        inst.run();
+        ExpectBoxes(inst, {{std::string("Fehler beim Installieren des ORVEN-Updates\r\n\r\n"
+                                        "Fehlercode = ") +
+                                c.numberAndText,
+                            "Fehler", 16}});
+        EXPECT_EQ(inst.archiveBytes(), delivered);
+        EXPECT_FALSE(inst.backupExists());
+        EXPECT_FALSE(inst.os.start.state().loaded);
+        EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+    }
+}
+
+TEST(StartUp, EndsAtOnceWhileAnotherUpdaterWorksOnTheInstallation) {
     Installation inst;
     inst.writeArchive(kGoodArchive);
-    const std::string delivered = inst.archiveBytes();
-    inst.os.faulty.failAt(FileOp::Copy, 1, err::kPermissionDenied);
+    const auto before = inst.box.snapshot();
+    inst.os.installationClaimed = true;
     inst.run();
-    ExpectBoxes(inst, {{"Fehler beim Installieren des ORVEN-Updates\r\n\r\nFehlercode = 70\r\n"
-                        "Fehler =     Zugriff verweigert",
-                        "Fehler", 16}});
-    EXPECT_EQ(inst.archiveBytes(), delivered);
-    EXPECT_FALSE(inst.os.start.state().loaded);
+    EXPECT_EQ(inst.os.claims, std::vector<std::string>{"C:\\ORVEN32"});
+    EXPECT_TRUE(inst.os.events.empty()); // no box, no window
+    EXPECT_TRUE(inst.os.launcher.launches.empty());
+    EXPECT_EQ(inst.box.snapshot(), before);
 }
 
 TEST(ExitSection, GivesUpAfterABoundedNumberOfFailuresAndStillRestarts) {
@@ -276,41 +318,68 @@ TEST(ExitSection, RestartsExactlyWhenStartedByTheApplication) {
 namespace orv {
 namespace {
 
-TEST(StartUp, PutsBackABackupThatAnInterruptedRunLeft) {
-    struct LeftCase {
-        const char* name;
-        std::vector<testing::ZipEntry> archive; // as found
-        bool archiveUnreadable;
-        bool backupPutBack;
-    };
+TEST(StartUp, PutsBackABackupOnlyWhenItIsTheWholeOfTheArchive) {
     const std::vector<testing::ZipEntry> full{{"orvupd.txt", "15.03.2019 3.1\r\n"},
                                               {"ORVEN.MDB", "hauptdatenbank"},
                                               {"liesmich.txt", "neu"}};
+    const std::vector<testing::ZipEntry> older{{"orvupd.txt", "01.01.2019 3.0\r\n"},
+                                               {"ORVEN.MDB", "alte datenbank"},
+                                               {"liesmich.txt", "alt"}};
+    // What the updater finds beside the backup of `full`, or of `older`.
+    enum class Found { Reduced, RemovalBrokeOff, CutShort, NewRelease, DamagedNewRelease };
+    struct LeftCase {
+        const char* name;
+        Found found;
+        bool backupPutBack;
+    };
     const LeftCase kCases[] = {
-        {"archive lost the entries already extracted", {{"liesmich.txt", "neu"}}, false, true},
-        {"archive cut short", {}, true, true},
-        {"a newly delivered archive", {{"liesmich.txt", "neuer"}}, false, false},
+        {"archive lost the entries already extracted", Found::Reduced, true},
+        {"a removal broke off before the new directory was whole", Found::RemovalBrokeOff, true},
+        {"a copy of the archive that broke off", Found::CutShort, false},
+        {"a newly delivered archive", Found::NewRelease, false},
+        {"a damaged new delivery beside an older release", Found::DamagedNewRelease, false},
     };
     for (const LeftCase& c : kCases) {
         SCOPED_TRACE(c.name);
         Installation inst;
-        inst.writeArchive(full);
-        const std::string fullBytes = inst.archiveBytes();
-        inst.box.writeFile(Installation::kBackup, fullBytes);
-        if (c.archiveUnreadable) {
-            inst.box.writeFile(Installation::kArchive, fullBytes.substr(0, 40));
-        } else {
-            inst.writeArchive(c.archive);
+        const bool olderBackup = c.found == Found::DamagedNewRelease;
+        inst.writeArchive(olderBackup ? older : full);
+        const std::string backupBytes = inst.archiveBytes();
+        inst.box.writeFile(Installation::kBackup, backupBytes);
+        switch (c.found) {
+        case Found::Reduced:
+            inst.writeArchive({{"liesmich.txt", "neu"}});
+            break;
+        case Found::RemovalBrokeOff: {
+            // The old end record lost its signature; the entries' data is untouched.
+            std::string broken = backupBytes;
+            broken.replace(broken.rfind("PK\x05\x06"), 4, std::string(4, '\0'));
+            inst.box.writeFile(Installation::kArchive, broken);
+            break;
+        }
+        case Found::CutShort:
+            inst.box.writeFile(Installation::kArchive, backupBytes.substr(0, 40));
+            break;
+        case Found::NewRelease:
+            inst.writeArchive({{"liesmich.txt", "neuer"}});
+            break;
+        case Found::DamagedNewRelease:
+            inst.writeArchive(full);
+            inst.box.writeFile(Installation::kArchive,
+                               inst.archiveBytes().substr(0, inst.archiveBytes().size() * 3 / 5));
+            break;
         }
         const std::string found = inst.archiveBytes();
         inst.run();
         EXPECT_FALSE(inst.backupExists());
+        for (const std::string& text : inst.boxTexts()) {
+            EXPECT_EQ(text.find("3.0 vom 01.01.2019"), std::string::npos) << text;
+        }
         if (c.backupPutBack) {
-            EXPECT_EQ(inst.archiveBytes(), fullBytes);
+            EXPECT_EQ(inst.archiveBytes(), backupBytes);
             EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
         } else {
             EXPECT_EQ(inst.archiveBytes(), found);
-            EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neuer");
             EXPECT_FALSE(inst.box.exists("DATEN/ORVEN.MDB"));
         }
     }

@@ -145,7 +145,9 @@ TEST(LeftBackup, GoesBackOnlyOverWhatARunLeftOfIt) {
     }
 }
 
-TEST(LeftBackup, AnUnreadableArchiveIsReplacedAndAnUnreadableBackupDropped) {
+// An unreadable archive is put back from the backup only when it holds the backup's data, as an
+// interrupted removal leaves it; a cut or empty file is a damaged delivery and stays as it is.
+TEST(LeftBackup, AnUnreadableArchiveIsReplacedOnlyWhenItHoldsTheBackupsData) {
     struct Case {
         const char* what;
         std::string archive;
@@ -155,9 +157,13 @@ TEST(LeftBackup, AnUnreadableArchiveIsReplacedAndAnUnreadableBackupDropped) {
     Installation probe;
     probe.writeArchive(kDelivered);
     const std::string full = probe.archiveBytes();
+    std::string directoryLost = full;
+    directoryLost.replace(directoryLost.rfind("PK\x05\x06"), 4, std::string(4, '\0'));
     const Case cases[] = {
-        {"a cut archive", full.substr(0, full.size() / 2), "", true},
-        {"an empty archive file", "", "", true},
+        {"a removal that broke off", directoryLost, "", true},
+        {"an archive cut within its directory", full.substr(0, full.size() * 9 / 10), "", true},
+        {"an archive cut within its data", full.substr(0, full.size() / 4), "", false},
+        {"an empty archive file", "", "", false},
         {"a cut backup beside a good archive", full, full.substr(0, 40), true},
     };
     for (const Case& c : cases) {
@@ -169,7 +175,10 @@ TEST(LeftBackup, AnUnreadableArchiveIsReplacedAndAnUnreadableBackupDropped) {
         inst.run();
         EXPECT_FALSE(inst.backupExists());
         EXPECT_EQ(inst.archiveBytes() == full, c.archiveIsDelivered);
-        EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neu");
+        if (!c.archiveIsDelivered) {
+            EXPECT_EQ(inst.archiveBytes(), c.archive);
+        }
+        EXPECT_EQ(inst.box.exists("ORVEN32/liesmich.txt"), c.archiveIsDelivered);
     }
 }
 

@@ -62,6 +62,7 @@ std::vector<std::function<bool(const Box&)>> AllowedBoxes(int number) {
         titled("ORVEN-Update 3.0.0", 52, ""),
         titled("ORV-Update installieren", 64, "ORVEN-Update ordnungsgemäß installiert."),
         titled("ORVEN-Update installieren", 16, "Keine Dateien zum Kopieren vorhanden."),
+        titled("ORVEN-Update installieren", 16, "ORVEN-Update nicht vollständig installiert."),
         titled("ORV-Update abbrechen", 64, "ORV-Update wurde abgebrochen!"),
     };
     if (number == err::kPermissionDenied) {
@@ -97,11 +98,19 @@ std::vector<std::string> RunWithFault(const UpdateShape& shape, FileOp op, std::
     if (!os.faulty.faultRaised()) problems.push_back("the fault was never met");
     const auto allowed = AllowedBoxes(number);
     bool iniRefused = false;
+    bool rowFailed = false;
     for (const Box& box : os.boxes) {
         const bool known = std::any_of(allowed.begin(), allowed.end(),
                                        [&box](const auto& isAllowed) { return isAllowed(box); });
         if (!known) problems.push_back("unexpected box \"" + box.title + "\": " + box.text);
         iniRefused = iniRefused || StartsWith(box.text, "ORVEN32.INI ist weder");
+        if (rowFailed && StartsWith(box.text, "ORVEN-Update ordnungsgemäß")) {
+            problems.push_back("a failed row reported as success");
+        }
+        // The version file is read before the installation; its failure is no row's.
+        rowFailed =
+            rowFailed || (StartsWith(box.text, "Fehler beim entpacken") &&
+                          !StartsWith(box.text, "Fehler beim entpacken der Datei(en) *orvupd"));
     }
     if (os.start.state().loaded) problems.push_back("the status window is still loaded");
     const std::size_t launches = iniRefused ? 0 : 1;

@@ -412,6 +412,34 @@ TEST_F(TimedKill, TheNextRunInstallsTheWholeUpdate) {
     EXPECT_GE(killed, kKillPoints / 2);
 }
 
+// Two updaters started at once for one installation (a double click, the application starting
+// it twice): one installs, the other ends at once without a word, and the delivered archive is
+// never lost.
+TEST_F(TimedKill, OfTwoUpdatersStartedAtOnceOneInstallsAndTheOtherEndsAtOnce) {
+    if (testing::kSanitized) GTEST_SKIP() << kSlowUnderSanitizers;
+    for (int attempt = 1; attempt <= 4; ++attempt) {
+        SCOPED_TRACE("attempt " + std::to_string(attempt));
+        Sandbox box;
+        LayOut(box);
+        const fs::path logs[] = {scratch_->path("first.log"), scratch_->path("second.log")};
+        {
+            UpdaterProcess first{box, scratch_->path("answers"), logs[0]};
+            UpdaterProcess second{box, scratch_->path("answers"), logs[1]};
+            ASSERT_TRUE(first.started() && second.started());
+            EXPECT_TRUE(first.waitForExit(Clock::now() + kLongestRun));
+            EXPECT_TRUE(second.waitForExit(Clock::now() + kLongestRun));
+        }
+        const std::string said[] = {ReadFile(logs[0]).value_or(""), ReadFile(logs[1]).value_or("")};
+        const int installers =
+            static_cast<int>(said[0].find("ordnungsgemäß") != std::string::npos) +
+            static_cast<int>(said[1].find("ordnungsgemäß") != std::string::npos);
+        EXPECT_EQ(installers, 1);
+        EXPECT_TRUE(said[0].empty() || said[1].empty()) << "the second updater showed something";
+        const fs::path& winner = said[0].empty() ? logs[1] : logs[0];
+        EXPECT_EQ(Joined(Incompleteness(box, winner)), "");
+    }
+}
+
 // Kills the program as soon as a file whose name holds the part appears in the folder; true
 // when the program was still running then.
 bool KillWhenSeen(UpdaterProcess& updater, const fs::path& folder, const std::string& part) {

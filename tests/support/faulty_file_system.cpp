@@ -110,6 +110,10 @@ void FaultyFileSystem::release(const std::string& path) {
     held_.erase(real_.nativePath(path));
 }
 
+void FaultyFileSystem::runFrom(const std::string& path) {
+    running_.insert(real_.nativePath(path));
+}
+
 bool FaultyFileSystem::held(const std::string& path) {
     return held_.count(real_.nativePath(path)) > 0;
 }
@@ -129,6 +133,11 @@ void FaultyFileSystem::probeOpen(const std::string& path) {
     real_.probeOpen(path);
 }
 
+void FaultyFileSystem::probeReplace(const std::string& path) {
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    real_.probeReplace(path);
+}
+
 void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
     tick(FileOp::Copy);
     if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
@@ -137,7 +146,9 @@ void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) 
 
 void FaultyFileSystem::deleteFile(const std::string& path) {
     tick(FileOp::Delete);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    if (held(path) || running_.count(real_.nativePath(path)) > 0) {
+        throw RuntimeError(err::kPermissionDenied);
+    }
     real_.deleteFile(path);
 }
 
@@ -155,14 +166,20 @@ std::string FaultyFileSystem::readFirstLine(const std::string& path) {
 
 void FaultyFileSystem::replaceFile(const std::string& from, const std::string& to) {
     tick(FileOp::Replace);
-    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
+    const std::string source = real_.nativePath(from);
+    const std::string target = real_.nativePath(to);
+    if (held(from) || held(to) || running_.count(target) > 0) {
+        throw RuntimeError(err::kPermissionDenied);
+    }
     real_.replaceFile(from, to);
+    if (running_.erase(source) > 0) running_.insert(target);
 }
 
 void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
     tick(FileOp::Copy);
     if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
     real_.keepAs(from, to);
+    if (running_.count(real_.nativePath(from)) > 0) running_.insert(real_.nativePath(to));
 }
 
 bool FaultyFileSystem::fileExists(const std::string& path) {

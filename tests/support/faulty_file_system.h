@@ -48,6 +48,12 @@ class FaultyFileSystem : public FileSystem {
     // it cannot be opened, copied, moved, replaced or deleted, each raising 70.
     void hold(const std::string& path);
     void release(const std::string& path);
+    // A program runs from this file, as the updater itself or a loaded library: it can be moved
+    // aside (and stays running under its new name) and given a second name, but neither
+    // replaced nor deleted where it stands, each raising 70.
+    void runFrom(const std::string& path);
+    // The program has ended: its files are free again.
+    void endPrograms() { running_.clear(); }
 
     // Every read of a file opened for reading that reaches this offset raises the error.
     void failReadsFrom(std::uint64_t offset, int errorNumber);
@@ -63,6 +69,7 @@ class FaultyFileSystem : public FileSystem {
     bool faultRaised() const { return raised_; }
 
     void probeOpen(const std::string& path) override;
+    void probeReplace(const std::string& path) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;
@@ -104,6 +111,7 @@ class FaultyFileSystem : public FileSystem {
     bool raised_ = false;
     std::optional<ReadFault> readFault_;
     std::set<std::string> held_;            // native paths
+    std::set<std::string> running_;         // native paths
     std::map<std::string, FileTime> skews_; // native paths
 };
 

@@ -128,4 +128,16 @@ std::size_t RecordingPlatform::windowsDirectory(std::string& buffer) {
     return windowsDir.size();
 }
 
+std::unique_ptr<InstallationClaim>
+RecordingPlatform::claimInstallation(const std::string& installDir) {
+    claims.push_back(installDir);
+    if (installationClaimed) return nullptr;
+    return std::make_unique<InstallationClaim>();
+}
+
+void RecordingPlatform::pause(int milliseconds) {
+    pausedMilliseconds += milliseconds;
+    if (onPause) onPause(pausedMilliseconds);
+}
+
 } // namespace orv::testing

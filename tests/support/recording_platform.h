@@ -95,6 +95,9 @@ class RecordingPlatform : public Platform {
                               const std::string& defaultValue, std::size_t bufferSize,
                               const std::string& file) override;
     std::size_t windowsDirectory(std::string& buffer) override;
+    std::unique_ptr<InstallationClaim> claimInstallation(const std::string& installDir) override;
+    // Waits no time: adds to pausedMilliseconds and tells onPause the total so far.
+    void pause(int milliseconds) override;
     StartView& startView() override { return start; }
     LauncherView& launcherView() override { return launcher; }
 
@@ -114,6 +117,11 @@ class RecordingPlatform : public Platform {
     bool failIniRead = false;
     bool failWindowsDirectory = false;
     std::size_t iniReads = 0;
+    // Another updater works on the installation: claimInstallation() gives null.
+    bool installationClaimed = false;
+    std::vector<std::string> claims;
+    int pausedMilliseconds = 0;
+    std::function<void(int)> onPause;
 
     posix::PosixFileSystem real;
     FaultyFileSystem faulty{real};

@@ -74,7 +74,7 @@ void Write(std::vector<char>& bytes, std::size_t at, std::uint64_t value, std::s
     }
 }
 
-std::vector<char> ReadBytes(RandomAccessFile& file, std::uint64_t offset, std::uint64_t size) {
+std::vector<char> ReadBytes(InputFile& file, std::uint64_t offset, std::uint64_t size) {
     std::vector<char> bytes(static_cast<std::size_t>(size));
     if (size > 0) file.readAt(offset, bytes.data(), bytes.size());
     return bytes;
@@ -90,8 +90,7 @@ RuntimeError Damaged(const std::string& subject) {
 
 // The position of the end record: the last one whose comment reaches exactly to the end of
 // the file. A file with anything after its comment is refused.
-std::uint64_t FindEndRecord(RandomAccessFile& file, std::uint64_t fileSize,
-                            const std::string& subject) {
+std::uint64_t FindEndRecord(InputFile& file, std::uint64_t fileSize, const std::string& subject) {
     if (fileSize < kEndFixedSize) throw ErrorAbout(err::kZipNotAnArchive, subject);
     const std::uint64_t tailSize =
         std::min<std::uint64_t>(fileSize, kEndFixedSize + kMaxCommentSize);
@@ -114,7 +113,7 @@ struct DirectoryPlace {
 };
 
 // Reads the zip64 end record that the locator before the end record points to.
-std::vector<char> ReadZip64End(RandomAccessFile& file, std::uint64_t endAt, DirectoryPlace& place,
+std::vector<char> ReadZip64End(InputFile& file, std::uint64_t endAt, DirectoryPlace& place,
                                const std::string& subject) {
     const std::uint64_t locatorAt = endAt - kLocatorSize;
     const std::vector<char> locator = ReadBytes(file, locatorAt, kLocatorSize);
@@ -164,7 +163,7 @@ std::vector<DirectoryRecord> SplitRecords(const std::vector<char>& records, std:
 
 } // namespace
 
-CentralDirectory ReadCentralDirectory(RandomAccessFile& file, const std::string& subject) {
+CentralDirectory ReadCentralDirectory(InputFile& file, const std::string& subject) {
     const std::uint64_t fileSize = file.size();
     const std::uint64_t endAt = FindEndRecord(file, fileSize, subject);
     CentralDirectory directory;

@@ -32,7 +32,7 @@ struct CentralDirectory {
 // directory ends exactly where its end records begin, whose end record's comment ends the file,
 // and whose records are all sound raises RuntimeError (31004 or 31002): the caller must not
 // change what it does not understand.
-CentralDirectory ReadCentralDirectory(RandomAccessFile& file, const std::string& subject);
+CentralDirectory ReadCentralDirectory(InputFile& file, const std::string& subject);
 
 // Writes the directory back without the entries marked in drop (one flag per entry, in
 // directory order) and cuts the file after the new end record. The removed entries' data stays

@@ -101,6 +101,21 @@ void RollBack(FileSystem& files, const std::vector<Placement>& placements,
     }
 }
 
+// Moves the new file over its target. A running program or a loaded library cannot be replaced
+// where it stands, but it can be moved aside within its folder under a name of ours, and the new
+// file moved in after it; the old one is removed once it is free (at the end of the call, by the
+// next run, or when the system restarts). oldKept: the old file has a second name to go back to.
+void MoveIn(FileSystem& files, TemporaryFiles& temporaries, const StagedFile& file, bool oldKept) {
+    try {
+        files.replaceFile(file.temporary, file.target);
+        return;
+    } catch (const RuntimeError& error) {
+        if (error.number() != err::kPermissionDenied || !oldKept) throw;
+    }
+    files.replaceFile(file.target, temporaries.asideOf(file.target));
+    files.replaceFile(file.temporary, file.target);
+}
+
 // Moves each new file over its target in one step, keeping the old one under a second name
 // until all are in place: whenever the updater stops, each target is the old or the new file.
 // Thousands of moves take seconds on a slow volume, so the status window is let answer now and
@@ -120,7 +135,7 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
                 files.keepAs(file.target, backup);
                 placement.backup = backup;
             }
-            files.replaceFile(file.temporary, file.target);
+            MoveIn(files, temporaries, file, placement.backup.has_value());
             temporaries.moved(file.temporary);
             placement.replaced = true;
         }

@@ -1,18 +1,26 @@
 #include "archive/zipkit/reduced_copy.h"
 
+#include <algorithm>
+#include <array>
 #include <map>
+#include <memory>
+#include <vector>
 
 #include <zip.h>
 
+#include "archive/zipkit/central_directory.h"
 #include "archive/zipkit/zip_archive.h"
 #include "platform/runtime_error.h"
 
 namespace orv::zipkit {
 namespace {
 
+using Contents = std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>>;
+
 // Each entry's raw name with its checksum and size.
-std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> Contents(ZipArchive& archive) {
-    std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> contents;
+Contents ContentsOf(FileSystem& files, const std::string& path) {
+    const ZipArchive archive = OpenArchive(files, path);
+    Contents contents;
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     for (zip_int64_t i = 0; i < count; ++i) {
         zip_stat_t stat;
@@ -27,27 +35,71 @@ std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> Contents(ZipArchive
     return contents;
 }
 
+// The backup's entries with fewer of them in the archive: what removals leave of it.
+bool IsProperPart(const Contents& archive, const Contents& backup) {
+    if (archive.size() >= backup.size()) return false;
+    return std::all_of(archive.begin(), archive.end(), [&backup](const auto& entry) {
+        const auto found = backup.find(entry.first);
+        return found != backup.end() && found->second == entry.second;
+    });
+}
+
+// True when the archive holds the backup's bytes up to where the backup's central directory
+// begins: the entries' data, which a removal never touches, while the directory behind it is
+// what an interrupted removal left unreadable. A removal of every entry writes the new end
+// record at the very start instead; those bytes are passed over when they begin like one.
+bool HoldsTheBackupsData(FileSystem& files, const std::string& archivePath,
+                         const std::string& backupPath) {
+    const std::unique_ptr<InputFile> backup = files.openForReading(backupPath);
+    const CentralDirectory directory = ReadCentralDirectory(*backup, backupPath);
+    const std::uint64_t dataEnd = directory.offset;
+    const std::unique_ptr<InputFile> archive = files.openForReading(archivePath);
+    if (archive->size() < dataEnd) return false;
+
+    constexpr std::array<char, 4> kEndSignature{'P', 'K', 5, 6};
+    std::array<char, 4> start{};
+    std::uint64_t from = 0;
+    if (dataEnd >= directory.endRecord.size() + start.size()) {
+        archive->readAt(0, start.data(), start.size());
+        if (start == kEndSignature) from = directory.endRecord.size();
+    }
+
+    constexpr std::size_t kBlock = 256 * 1024;
+    std::vector<char> ours(kBlock);
+    std::vector<char> theirs(kBlock);
+    for (std::uint64_t at = from; at < dataEnd; at += kBlock) {
+        const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, dataEnd - at));
+        archive->readAt(at, ours.data(), size);
+        backup->readAt(at, theirs.data(), size);
+        if (!std::equal(ours.begin(), ours.begin() + static_cast<std::ptrdiff_t>(size),
+                        theirs.begin())) {
+            return false;
+        }
+    }
+    return true;
+}
+
 } // namespace
 
 bool IsReducedCopyOf(FileSystem& files, const std::string& archivePath,
                      const std::string& backupPath) {
-    std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>> backup;
+    Contents backup;
     try {
-        ZipArchive backupArchive = OpenArchive(files, backupPath);
-        backup = Contents(backupArchive);
+        backup = ContentsOf(files, backupPath);
     } catch (const RuntimeError&) {
         return false; // a damaged backup is nothing to put back
     }
+    Contents archive;
     try {
-        ZipArchive archive = OpenArchive(files, archivePath);
-        for (const auto& [name, entry] : Contents(archive)) {
-            const auto found = backup.find(name);
-            if (found == backup.end() || found->second != entry) return false;
-        }
-        return true;
+        archive = ContentsOf(files, archivePath);
     } catch (const RuntimeError&) {
-        return true; // an archive that cannot be read is no update of its own
+        try {
+            return HoldsTheBackupsData(files, archivePath, backupPath);
+        } catch (const RuntimeError&) {
+            return false;
+        }
     }
+    return IsProperPart(archive, backup);
 }
 
 } // namespace orv::zipkit

@@ -7,10 +7,12 @@
 
 namespace orv::zipkit {
 
-// True when the archive cannot be read as a zip at all, or holds only entries that the backup
-// holds too (same names, same checksums): what an update run leaves of the delivered archive
-// when it stops before putting the archive back. False for a readable archive with anything
-// of its own, that is a newly delivered update, and when the backup itself is unreadable.
+// True only when the backup provably is the whole of the archive: the archive is readable and
+// holds fewer of the backup's entries and nothing else (same names, sizes and checksums), or
+// it is unreadable but holds the backup's bytes up to the backup's central directory. Both are
+// what an update run leaves of the delivered archive when it stops before putting it back. In
+// every other case (a newly delivered update, whole or damaged; an unreadable backup) false:
+// a damaged delivery is never swapped for an older release.
 bool IsReducedCopyOf(FileSystem& files, const std::string& archivePath,
                      const std::string& backupPath);
 

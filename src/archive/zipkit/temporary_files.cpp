@@ -31,12 +31,15 @@ void TemporaryFiles::removeQuietly(const std::string& path) {
     for (int attempt = 1; attempt <= kRemovalAttempts; ++attempt) {
         try {
             if (files_.fileExists(path)) files_.deleteFile(path);
-            break;
+            return;
         } catch (const RuntimeError&) {
             // Left behind after the last attempt; the call's own result already says what
             // went wrong.
         }
     }
+    // A program still running from an old file keeps it; the next run, or the system's
+    // restart, removes it.
+    files_.removeAtRestart(path);
 }
 
 std::string TemporaryFiles::freeName(const std::string& target, const char* kind) {
@@ -85,6 +88,11 @@ void TemporaryFiles::keep(const std::string& path) {
     if (position == positions_.end()) return;
     paths_[position->second].clear();
     positions_.erase(position);
+}
+
+void RemoveLeftovers(FileSystem& files, const std::string& target) {
+    TemporaryFiles leftovers{files};
+    leftovers.clearLeftovers(target);
 }
 
 } // namespace orv::zipkit

@@ -10,6 +10,9 @@
 
 namespace orv::zipkit {
 
+// Clears what earlier calls left beside the target (see TemporaryFiles::clearLeftovers).
+void RemoveLeftovers(FileSystem& files, const std::string& target);
+
 class TemporaryFiles {
   public:
     explicit TemporaryFiles(FileSystem& files) : files_(files) {}
