@@ -116,11 +116,22 @@ CANCELLED_BOX = Box("ORV-Update abbrechen", INFORMATION,
                     "ORV-Update wurde abgebrochen!" + CRLF + CRLF + "ORVEN wird wieder gestartet!")
 
 
-def report_box(count: int) -> Box:
-    line = ("Es wurde 1 Datei kopiert." if count == 1
+def _count_line(count: int) -> str:
+    return ("Es wurde 1 Datei kopiert." if count == 1
             else "Es wurden " + str(count) + " Dateien kopiert.")
+
+
+def report_box(count: int) -> Box:
     return Box("ORV-Update installieren", INFORMATION,
-               "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + line, "none")
+               "ORVEN-Update ordnungsgemäß installiert." + CRLF + CRLF + _count_line(count),
+               "none")
+
+
+def incomplete_report_box(count: int) -> Box:
+    """After a row that failed with its own box: never the note of success."""
+    return Box("ORVEN-Update installieren", CRITICAL,
+               "ORVEN-Update nicht vollständig installiert." + CRLF + CRLF + _count_line(count),
+               "none")
 
 
 NOTHING_COPIED_BOX = Box("ORVEN-Update installieren", CRITICAL,

@@ -27,6 +27,8 @@ class Installation:
                   ("Pfad3", "D:\\ORVDATA\\Keytabs"))
     # Folders that exist besides the application's and those the INI names.
     more_folders: tuple = ()
+    # Folders the INI names that are not made (a file may stand in their way).
+    unmade_folders: tuple = ()
     existing: tuple = ()  # (path, bytes) present before the run
 
     @property
@@ -50,7 +52,8 @@ class Installation:
         return (WINDOWS_DIR if self.ini_at == "windows" else self.app_dir) + "\\orven32.ini"
 
     def folders(self) -> list[str]:
-        return [self.app_dir] + [value for _, value in self.ini if value] + list(self.more_folders)
+        named = [value for _, value in self.ini if value and value not in self.unmade_folders]
+        return [self.app_dir] + named + list(self.more_folders)
 
 
 @dataclasses.dataclass

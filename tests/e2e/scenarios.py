@@ -16,8 +16,9 @@ from typing import Optional
 from archives import Archive, Entry, LargeEntry
 from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
                    NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
-                   archive_missing_box, by_hand_question, extract_failed_box, ini_missing_box,
-                   newer_question, older_question, report_box, wrong_dir_name_box)
+                   archive_missing_box, by_hand_question, extract_failed_box,
+                   incomplete_report_box, ini_missing_box, newer_question, older_question,
+                   report_box, wrong_dir_name_box)
 from installation import WINDOWS_DIR, Installation
 
 INSTALLED = "01.02.2024 3.0"  # the command line with which the application starts the updater
@@ -128,6 +129,16 @@ NEAR_260 = ("D:\\lang\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(1
     + "\\ORVEN32"
 LARGE = LargeEntry("daten/archiv.dat", 200)
 
+HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
+# The folder for ORVVW.MDB lies below a file, so it cannot be made.
+BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
+BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
+                            ("Pfad3", "D:\\ORVDATA\\Keytabs")),
+                       unmade_folders=(BLOCKED_FOLDER,),
+                       existing=(("D:\\ORVDATA\\Sperre", b"kein Ordner"),))
+BUT_ORVVW = tuple(p for p in installed() if p[1] is not ORVVW) + (("D:\\ORVDATA\\Sperre",
+                                                                   b"kein Ordner"),)
+
 SCENARIOS = [
     # Refusals and missing files.
     Scenario("refuse_app_missing", "started by the application, application missing",
@@ -200,19 +211,13 @@ SCENARIOS = [
     Scenario("by_hand_nothing_to_copy", "started by hand, the archive holds the version file "
              "alone", archive=Archive((VERSION_FILE,)), args=None, answers=("Yes", "OK"),
              boxes=(BY_HAND, NOTHING_COPIED_BOX)),
-    Scenario("dll_held_during_extraction", "a library held by the application: the libraries "
-             "fail as a whole, their files stay untouched and go below the installation; "
-             "bar screenshots",
-             installation=Installation(existing=existing("D:\\SYSTEM\\orvcalc.dll",
-                                                         "D:\\SYSTEM\\orvmath.dll")),
-             archive=Archive(STANDARD_ARCHIVE + (ORVMATH,)),
-             holds=(Hold("D:\\SYSTEM\\orvcalc.dll"),), answers=("Yes", "OK", "OK"),
-             boxes=(NEWER, extract_failed_box("*.DLL"), report_box(11)), restarts=1,
-             after_report="restart", working_seen=True,
-             placed=installed(libraries="D:\\ORVEN32\\SYSTEM")
-             + (("D:\\ORVEN32\\SYSTEM\\orvmath.dll", ORVMATH),)
-             + existing("D:\\SYSTEM\\orvcalc.dll", "D:\\SYSTEM\\orvmath.dll"),
-             bar_shots_at_box=2),
+    Scenario("database_folder_cannot_be_made", "the folder the INI names for ORVVW.MDB cannot "
+             "be made: that row fails with its box, the report says the update is incomplete, "
+             "and the database never lands in the installation directory; bar screenshots",
+             installation=BLOCKED, archive=RELEASE, answers=("Yes", "OK", "OK"),
+             boxes=(NEWER, extract_failed_box("ORVVW.MDB"), incomplete_report_box(9)),
+             restarts=1, after_report="restart", working_seen=True, placed=BUT_ORVVW,
+             absent=("D:\\ORVEN32\\ORVVW.MDB",), bar_shots_at_box=2),
     Scenario("progress_large_archive", "200 MB extraction: the progress text moves, the window "
              "answers throughout", archive=Archive(STANDARD_ARCHIVE + (LARGE,)),
              boxes=(NEWER, report_box(11)),
@@ -249,15 +254,20 @@ SCENARIOS = [
              archive=RELEASE, boxes=(NEWER, report_box(10)),
              placed=installed(keytabs="D:\\WINDATEN\\Keytabs", daten="D:\\WINDATEN\\Daten",
                               verwaltung="D:\\WINDATEN\\Verwaltung"), **WHOLE_RUN),
-    Scenario("database_held_during_extraction", "the application holds ORVEN.MDB: that "
-             "database fails, stays as it was, and the new one goes below the installation",
-             installation=Installation(existing=existing("D:\\ORVDATA\\Daten\\ORVEN.MDB")),
-             archive=RELEASE, holds=(Hold("D:\\ORVDATA\\Daten\\ORVEN.MDB"),),
-             answers=("Yes", "OK", "OK"),
-             boxes=(NEWER, extract_failed_box("ORVEN.MDB"), report_box(10)), restarts=1,
-             after_report="restart", working_seen=True,
-             placed=installed(daten="D:\\ORVEN32")
-             + existing("D:\\ORVDATA\\Daten\\ORVEN.MDB")),
+    Scenario("database_held_whole_run", "a colleague holds ORVEN.MDB for the whole run: the "
+             "updater waits, then shows the open note and installs nothing; every file as "
+             "before, the archive restored, one restart",
+             installation=Installation(existing=existing(HELD_DATABASE)), archive=RELEASE,
+             holds=(Hold(HELD_DATABASE),), answers=("Yes", "OK"),
+             boxes=(NEWER, dataclasses.replace(HELD_BOX, status="starting")), restarts=1,
+             placed=(("D:\\ORVEN32\\orv\\orvupd.txt", VERSION_FILE),) + existing(HELD_DATABASE),
+             absent=tuple(p for p in NOT_INSTALLED if p != HELD_DATABASE)
+             + ("D:\\ORVEN32\\ORVEN.MDB",)),
+    Scenario("database_held_first_seconds", "the closing application still holds ORVEN.MDB "
+             "for its first 4 seconds: the updater waits for it and installs the whole update",
+             installation=Installation(existing=existing(HELD_DATABASE)), archive=RELEASE,
+             holds=(Hold(HELD_DATABASE, seconds=4),), boxes=(NEWER, report_box(10)),
+             placed=installed(), absent=("D:\\ORVEN32\\ORVEN.MDB",), **WHOLE_RUN),
     Scenario("archive_held_at_exit", "the application takes the archive while the question is "
              "up, answer No: the restore fails, is reported a bounded number of times, the "
              "application is started again as the note promised, and the delivered archive "
@@ -271,15 +281,12 @@ SCENARIOS = [
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
 
     # What a user with a 144 DPI screen sees.
-    Scenario("dll_held_at_144_dpi", "the library held as above on a screen of 144 DPI: window, "
-             "controls, captions and bar scaled from twips",
-             installation=Installation(existing=existing("D:\\SYSTEM\\orvcalc.dll")),
-             archive=RELEASE, holds=(Hold("D:\\SYSTEM\\orvcalc.dll"),),
-             answers=("Yes", "OK", "OK"),
-             boxes=(NEWER, extract_failed_box("*.DLL"), report_box(10)), restarts=1,
-             after_report="restart", working_seen=True,
-             placed=installed(libraries="D:\\ORVEN32\\SYSTEM")
-             + existing("D:\\SYSTEM\\orvcalc.dll"), bar_shots_at_box=2, dpi=144),
+    Scenario("database_folder_cannot_be_made_at_144_dpi", "the failed row as above on a screen "
+             "of 144 DPI: window, controls, captions and bar scaled from twips",
+             installation=BLOCKED, archive=RELEASE, answers=("Yes", "OK", "OK"),
+             boxes=(NEWER, extract_failed_box("ORVVW.MDB"), incomplete_report_box(9)),
+             restarts=1, after_report="restart", working_seen=True, placed=BUT_ORVVW,
+             absent=("D:\\ORVEN32\\ORVVW.MDB",), bar_shots_at_box=2, dpi=144),
 ]
 
 BY_NAME = {s.name: s for s in SCENARIOS}
