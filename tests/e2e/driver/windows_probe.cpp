@@ -287,7 +287,11 @@ StatusView ReadStatusWindow(HWND window) {
         view.labelCaption = StoredText(label);
         view.labelPlace = PlaceInWindow(label, window);
     }
-    if (view.edit != nullptr) {
+    // The progress text is asked only while the progress frame shows: the question waits for
+    // the updater's thread, and at other times that thread may be busy for a while (starting
+    // the application), during which a short-lived window such as the restart note would come
+    // and go unseen.
+    if (view.edit != nullptr && view.frameVisible) {
         const std::optional<std::wstring> text = AskText(view.edit, kQuickAskTimeoutMs);
         view.statusTextKnown = text.has_value();
         view.statusText = text.value_or(L"");
