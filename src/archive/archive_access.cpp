@@ -24,11 +24,15 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
         } else if (text::UCase(mask) != "*ORVUPD.TXT") {
             progress = &start_.statusTarget();
         }
-        return zip_.UnZipEx(archivePath, targetDir + "\\", mask, overwriteAll, nullptr, kOptions,
-                            progress);
+        os_.log().note("Entpacken: " + mask + " nach " + targetDir + "\\");
+        const std::int32_t count = zip_.UnZipEx(archivePath, targetDir + "\\", mask, overwriteAll,
+                                                nullptr, kOptions, progress);
+        os_.log().note("Entpackt: " + mask + ", " + std::to_string(count) + " Datei(en)");
+        return count;
     } catch (...) {
         const RuntimeError e = CurrentError();
         lastExtractionFailed_ = true;
+        os_.log().note(ErrorForLog(e) + " beim Entpacken von " + mask);
         os_.messageBox("Fehler beim entpacken der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);
@@ -42,6 +46,7 @@ bool ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::str
         return true;
     } catch (...) {
         const RuntimeError e = CurrentError();
+        os_.log().note(ErrorForLog(e) + " beim Entfernen von " + mask + " aus dem Archiv");
         os_.messageBox("Fehler beim Löschen der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);

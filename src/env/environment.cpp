@@ -26,7 +26,10 @@ bool ProbeFile(Platform& os, const std::string& path) {
         os.files().probeOpen(path);
         return true;
     } catch (const RuntimeError& e) {
-        if (e.number() == err::kPermissionDenied) ShowApplicationOpen(os);
+        if (e.number() == err::kPermissionDenied) {
+            os.log().note("Von einem anderen Programm geöffnet: " + path);
+            ShowApplicationOpen(os);
+        }
         return false;
     }
 }
@@ -43,6 +46,7 @@ std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::st
         std::erase(buffer, '\0');
         return buffer.empty() ? defaultValue : buffer;
     } catch (const RuntimeError& e) {
+        os.log().note(ErrorForLog(e) + " beim Lesen von " + iniPath);
         os.messageBox("Fehler beim Lesen der Datei " + iniPath + ", Fehler = " + e.description(),
                       kProgramTitle, style::kPlain);
         return defaultValue;
@@ -55,6 +59,7 @@ std::string GetWindowsDir(Platform& os) {
         const std::size_t length = os.windowsDirectory(buffer);
         return text::Left(buffer, length);
     } catch (const RuntimeError& e) {
+        os.log().note(ErrorForLog(e) + " beim Lesen des Windows-Verzeichnisses");
         os.messageBox(e.description(), kProgramTitle, style::kPlain);
         return "";
     }

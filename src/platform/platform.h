@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/run_log.h"
 #include "platform/windows.h"
 
 namespace orv {
@@ -38,7 +39,8 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    virtual Answer messageBox(const std::string& text, const std::string& title, int style) = 0;
+    // Shows the box and notes it, with the answer, in the run's log.
+    Answer messageBox(const std::string& text, const std::string& title, int style);
 
     // The directory of the running executable, without a trailing separator.
     virtual std::string ownDirectory() = 0;
@@ -65,6 +67,15 @@ class Platform {
 
     virtual StartView& startView() = 0;
     virtual LauncherView& launcherView() = 0;
+
+    // The run's log, for the people who support the updater.
+    RunLog& log() { return log_; }
+
+  protected:
+    virtual Answer showMessageBox(const std::string& text, const std::string& title, int style) = 0;
+
+  private:
+    RunLog log_;
 };
 
 } // namespace orv

@@ -167,7 +167,7 @@ void WriteAll(int fd, const char* data, std::size_t size) {
             if (errno == EINTR) continue;
             Fail(errno);
         }
-        if (written == 0) Fail(EIO);
+        if (written == 0) throw RuntimeError(err::kDeviceIo); // and no errno set
         data += written;
         size -= static_cast<std::size_t>(written);
     }

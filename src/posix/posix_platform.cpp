@@ -100,7 +100,7 @@ PosixPlatform::PosixPlatform(ProcessSettings settings, std::istream& in, bool in
     : settings_(std::move(settings)), files_(settings_.driveRoot), console_(out, outputIsTerminal),
       dialogs_(console_, in, inputIsTerminal), startView_(console_), launcherView_(files_) {}
 
-Answer PosixPlatform::messageBox(const std::string& text, const std::string& title, int style) {
+Answer PosixPlatform::showMessageBox(const std::string& text, const std::string& title, int style) {
     return dialogs_.messageBox(text, title, style);
 }
 

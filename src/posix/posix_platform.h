@@ -34,7 +34,7 @@ class PosixPlatform : public Platform {
     PosixPlatform(ProcessSettings settings, std::istream& in, bool inputIsTerminal,
                   std::ostream& out, bool outputIsTerminal);
 
-    Answer messageBox(const std::string& text, const std::string& title, int style) override;
+    Answer showMessageBox(const std::string& text, const std::string& title, int style) override;
     std::string ownDirectory() override { return settings_.ownDirectory; }
     std::string commandLine() override { return settings_.commandLine; }
     ProgramVersion version() override;

@@ -30,6 +30,10 @@ constexpr int kExitAttempts = 3;
 constexpr int kHeldWaitMilliseconds = 10000;
 constexpr int kHeldPollMilliseconds = 250;
 
+void Note(UpdateRun& run, const std::string& line) {
+    run.os.log().note(line);
+}
+
 void Show(UpdateRun& run, const std::string& text, const std::string& title, int boxStyle) {
     run.os.messageBox(text, title, boxStyle);
 }
@@ -48,6 +52,17 @@ void WorkOutInstallDir(UpdateRun& run) {
 bool ClaimInstallation(UpdateRun& run) {
     run.Claim = run.os.claimInstallation(run.InstallDir);
     return run.Claim != nullptr;
+}
+
+// The log goes into the installation's update folder, and nowhere else: a run that has none
+// (started from the wrong place) keeps no log.
+void OpenLog(UpdateRun& run) {
+    const std::string folder = run.InstallDir + "\\update";
+    try {
+        if (run.os.files().directoryExists(folder)) run.os.log().open(run.os.files(), folder);
+    } catch (...) {
+        // No log, and the run goes on as without it.
+    }
 }
 
 // The two refusals for an updater that is not in the application's UPDATE directory; false
@@ -95,6 +110,7 @@ bool LocateIni(UpdateRun& run) {
     } else {
         run.IniPath = GetWindowsDir(run.os) + "\\orven32.ini";
     }
+    Note(run, "INI-Datei: " + run.IniPath);
     return true;
 }
 
@@ -129,8 +145,10 @@ void OpenStatusWindow(UpdateRun& run) {
 void DealWithLeftBackup(UpdateRun& run) {
     FileSystem& files = run.os.files();
     if (zipkit::IsReducedCopyOf(files, run.ArchivePath, run.BackupPath)) {
+        Note(run, "Sicherung eines abgebrochenen Laufs über das Archiv gelegt: " + run.BackupPath);
         files.replaceFile(run.BackupPath, run.ArchivePath);
     } else {
+        Note(run, "Veraltete Sicherung gelöscht: " + run.BackupPath);
         files.deleteFile(run.BackupPath);
     }
 }
@@ -144,9 +162,11 @@ bool BackUpArchive(UpdateRun& run) {
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
                       "Ihnen fehlen die Schreibrechte für das Installationsverzeichnis von ORVEN!";
+        Note(run, "Sicherung verworfen: ihr Zeitstempel weicht vom Archiv ab");
         Show(run, run.Message, "Fehler beim Update", style::kCritical);
         return false;
     }
+    Note(run, "Sicherung angelegt: " + run.BackupPath);
     run.BackupMade = true;
     return true;
 }
@@ -162,6 +182,8 @@ void ReadDatabaseDirectories(UpdateRun& run) {
     if (run.DbDir2.empty()) run.DbDir2 = run.AppDir;
     run.DbDir3 = value("Pfad3");
     if (run.DbDir3.empty()) run.DbDir3 = run.InstallDir + "\\KEYTABS";
+    Note(run, "Datenbankverzeichnisse: Pfad1 = " + run.DbDir1 + ", Pfad2 = " + run.DbDir2 +
+                  ", Pfad3 = " + run.DbDir3);
     run.CopiedCount = 0;
 }
 
@@ -183,6 +205,8 @@ VersionLine ReadUpdateVersion(UpdateRun& run) {
     const VersionLine update = ParseVersionLine(run.os.files().readFirstLine(VersionFilePath(run)));
     run.UpdateKey = update.key;
     run.UpdateLabel = update.label;
+    Note(run, "Version im Archiv: \"" + update.date + update.label + "\" (Schlüssel " +
+                  run.UpdateKey + ")");
     return update;
 }
 
@@ -213,6 +237,11 @@ bool ConfirmAgainstInstalled(UpdateRun& run) {
     const VersionLine installed = ParseVersionLine(run.os.commandLine());
     run.InstalledKey = installed.key;
     run.InstalledLabel = installed.label;
+    const char* comparison = run.UpdateKey > run.InstalledKey    ? "neuer als"
+                             : run.UpdateKey == run.InstalledKey ? "so alt wie"
+                                                                 : "älter als";
+    Note(run, "Installierte Version: \"" + installed.date + run.InstalledLabel + "\" (Schlüssel " +
+                  run.InstalledKey + "); das Update ist " + comparison + " die installierte");
     if (run.UpdateKey > run.InstalledKey) {
         run.Message = UpdateNote(update) + CRLF + CRLF + "Wollen Sie das Update jetzt ausführen ?";
     } else if (run.UpdateKey == run.InstalledKey) {
@@ -318,14 +347,19 @@ bool NoTargetHeld(UpdateRun& run) {
     }
     int waited = 0;
     for (const std::string& path : targets) {
+        if (!IsHeld(run, path)) continue;
+        Note(run, "Warte auf eine von einem anderen Programm geöffnete Datei: " + path);
         while (IsHeld(run, path)) {
             if (waited >= kHeldWaitMilliseconds) {
+                Note(run, "Nach " + std::to_string(waited / 1000) +
+                              " s noch geöffnet, nichts wird installiert: " + path);
                 ShowApplicationOpen(run.os);
                 return false;
             }
             run.os.pause(kHeldPollMilliseconds);
             waited += kHeldPollMilliseconds;
         }
+        Note(run, "Wieder frei: " + path);
     }
     return true;
 }
@@ -379,6 +413,7 @@ void Install(UpdateRun& run) {
 }
 
 void ReportError(UpdateRun& run, const RuntimeError& error) {
+    Note(run, ErrorForLog(error));
     run.Message = "Fehler beim Installieren des ORVEN-Updates" + CRLF + CRLF +
                   "Fehlercode = " + std::to_string(error.number()) + CRLF +
                   "Fehler =     " + error.description();
@@ -390,8 +425,10 @@ void ReportError(UpdateRun& run, const RuntimeError& error) {
 void RestoreArchive(UpdateRun& run) {
     // The probe of the archive tells the user when the application still holds it.
     static_cast<void>(ProbeFile(run.os, run.ArchivePath));
-    if (ProbeFile(run.os, run.BackupPath))
+    if (ProbeFile(run.os, run.BackupPath)) {
         run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
+        Note(run, "Archiv wiederhergestellt: " + run.ArchivePath);
+    }
 }
 
 // The exit's steps. Once the archive could not be put back, the last pass leaves out the
@@ -403,6 +440,7 @@ void RunExitSection(UpdateRun& run, bool restoreGivenUp) {
     }
     if (run.BackupMade && !restoreGivenUp) RestoreArchive(run);
     if (!run.os.commandLine().empty()) {
+        Note(run, "Neustart von ORVEN angefordert: " + run.InstallDir + "\\orv\\orven32.exe");
         run.frmShellExecute.show(run.InstallDir);
         run.frmShellExecute.unload();
     }
@@ -433,8 +471,13 @@ enum class Ending { ThroughExit, AtOnce };
 
 // The run up to the end of the installation.
 Ending RunUpdate(UpdateRun& run) {
+    const ProgramVersion version = run.os.version();
+    Note(run, "ORVEN-Update " + std::to_string(version.major) + "." +
+                  std::to_string(version.minor) + "." + std::to_string(version.revision) + " in " +
+                  run.os.ownDirectory() + ", Befehlszeile \"" + run.os.commandLine() + "\"");
     WorkOutInstallDir(run);
     if (!ClaimInstallation(run)) return Ending::AtOnce;
+    OpenLog(run);
     if (!LocateInstallation(run)) return Ending::ThroughExit;
     if (!LocateIni(run)) return Ending::AtOnce;
     if (!LocateArchive(run)) return Ending::ThroughExit;
@@ -449,16 +492,19 @@ Ending RunUpdate(UpdateRun& run) {
 
 void Main(Platform& os, ZipComponent& zip) {
     UpdateRun run{os, zip};
+    Ending ending = Ending::ThroughExit;
     try {
-        if (RunUpdate(run) == Ending::AtOnce) return;
+        ending = RunUpdate(run);
     } catch (...) {
         ReportError(run, CurrentError());
     }
-    ExitSection(run);
+    if (ending == Ending::ThroughExit) ExitSection(run);
+    os.log().note("Ende");
+    os.log().close();
 }
 
 void Main(Platform& os) {
-    zipkit::Zipkit zipkit{os.files()};
+    zipkit::Zipkit zipkit{os.files(), &os.log()};
     Main(os, zipkit);
 }
 

@@ -84,7 +84,7 @@ class MutexClaim : public InstallationClaim {
 
 Win32Platform::Win32Platform(HINSTANCE instance) : start_(instance), launcher_(instance) {}
 
-Answer Win32Platform::messageBox(const std::string& text, const std::string& title, int style) {
+Answer Win32Platform::showMessageBox(const std::string& text, const std::string& title, int style) {
     const int answer = MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(),
                                    static_cast<UINT>(style) | MB_SETFOREGROUND);
     switch (answer) {

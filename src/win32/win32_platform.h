@@ -15,7 +15,7 @@ class Win32Platform final : public Platform {
   public:
     explicit Win32Platform(HINSTANCE instance);
 
-    Answer messageBox(const std::string& text, const std::string& title, int style) override;
+    Answer showMessageBox(const std::string& text, const std::string& title, int style) override;
     std::string ownDirectory() override;
     std::string commandLine() override;
     ProgramVersion version() override;

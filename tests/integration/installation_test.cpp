@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <new>
+#include <regex>
 #include <stdexcept>
 
 #include "archive/zipkit/zipkit.h"
@@ -63,7 +64,7 @@ TEST(Installation, PutsEveryFileWhereThePlanSays) {
         {"ORVEN32/update/orvupd.zip", delivered},
     };
     std::map<std::string, std::string> found;
-    for (const auto& [path, contents] : inst.box.snapshot())
+    for (const auto& [path, contents] : inst.filesButLogs())
         found[path] = contents;
     EXPECT_EQ(found, expected); // databases only in their directories, never in ORVEN32
 
@@ -257,7 +258,7 @@ TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
         inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
         inst.writeArchive(kFullUpdate);
         const std::string delivered = inst.archiveBytes();
-        const auto before = inst.box.snapshot();
+        const auto before = inst.filesButLogs();
         const std::string held = "C:\\DATEN\\orven.mdb";
         // Held from the user's answer on, as by a colleague who has ORVEN open.
         inst.os.onBox = [&inst, &held](std::size_t index) {
@@ -278,7 +279,7 @@ TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
             EXPECT_EQ(inst.os.boxes[1].title, "ORVEN geöffnet");
             EXPECT_EQ(inst.os.boxes[1].style, 16);
             // Nothing of the update is installed: only the version file read before the question.
-            auto after = inst.box.snapshot();
+            auto after = inst.filesButLogs();
             std::erase_if(after,
                           [](const auto& file) { return file.first == "ORVEN32/orv/orvupd.txt"; });
             EXPECT_EQ(after, before);
@@ -319,6 +320,94 @@ TEST(Installation, ReplacesARunningUpdaterAndRemovesWhatItMovedAsideInTheNextRun
     inst.run();
     EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neuer");
     EXPECT_EQ(leftovers(), std::vector<std::string>{});
+}
+
+// The lines of the run's log without their times, after checking that each begins with one.
+std::vector<std::string> LogLines(const std::string& log) {
+    static const std::regex kTime{R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d $)"};
+    std::vector<std::string> lines;
+    std::size_t begin = 0;
+    for (std::size_t end = log.find("\r\n"); end != std::string::npos;
+         begin = end + 2, end = log.find("\r\n", begin)) {
+        const std::string line = log.substr(begin, end - begin);
+        EXPECT_TRUE(line.size() > 20 && std::regex_match(line.substr(0, 20), kTime)) << line;
+        lines.push_back(line.size() > 20 ? line.substr(20) : line);
+    }
+    EXPECT_EQ(begin, log.size()) << "the log ends in the middle of a line";
+    return lines;
+}
+
+TEST(Installation, LeavesALogThatSaysWhereEachFileWentAndWhatTheUserSaw) {
+    struct LogCase {
+        const char* name;
+        const char* blockedFolder;      // the INI's Pfad2 lies below this file; null: none
+        std::vector<std::string> lines; // among the log's lines
+    };
+    const LogCase kCases[] = {
+        {"a whole run",
+         nullptr,
+         {"ORVEN-Update 3.0.0 in C:\\ORVEN32\\UPDATE, Befehlszeile \"01.02.2019 3.0\"",
+          "INI-Datei: C:\\ORVEN32\\orv\\ORVEN32.INI",
+          "Datenbankverzeichnisse: Pfad1 = C:\\DATEN, Pfad2 = C:\\DATEN\\VW, Pfad3 = "
+          "C:\\ORVEN32\\KEYTABS",
+          "Sicherung angelegt: C:\\ORVEN32\\update\\orvupd.zip$$$",
+          "Meldung \"ORVEN-Update 3.0.0\" (Stil 52): Version  3.1 vom 15.03.2019 wird "
+          "installiert. /  / Wollen Sie das Update jetzt ausführen ?",
+          "Antwort: Ja", "  ORVEN.MDB -> C:\\DATEN\\ORVEN.MDB",
+          "  ORVVW.MDB -> C:\\DATEN\\VW\\ORVVW.MDB",
+          "  ORVTABS.MDB -> C:\\ORVEN32\\KEYTABS\\ORVTABS.MDB",
+          "Aus dem Archiv entfernt: ORVEN.MDB (1 Einträge)", "Entpackt: *.*, 3 Datei(en)",
+          "Meldung \"ORV-Update installieren\" (Stil 64): ORVEN-Update ordnungsgemäß "
+          "installiert. /  / Es wurden 10 Dateien kopiert.",
+          "Archiv wiederhergestellt: C:\\ORVEN32\\update\\orvupd.zip",
+          "Neustart von ORVEN angefordert: C:\\ORVEN32\\orv\\orven32.exe", "Ende"}},
+        {"a failed row",
+         "DATEN/BLOCKIERT",
+         {"Fehler 75 (Fehler beim Zugriff auf Pfad/Datei), Systemcode 17 beim Entpacken von "
+          "ORVVW.MDB",
+          "Meldung \"Fehler\" (Stil 16): Fehler beim entpacken der Datei(en) ORVVW.MDB / Fehler "
+          "= Fehler beim Zugriff auf Pfad/Datei",
+          "Meldung \"ORVEN-Update installieren\" (Stil 16): ORVEN-Update nicht vollständig "
+          "installiert. /  / Es wurden 9 Dateien kopiert.",
+          "Ende"}},
+    };
+    for (const LogCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        if (c.blockedFolder != nullptr) {
+            inst.box.writeFile(c.blockedFolder, "x");
+            inst.box.writeFile("ORVEN32/orv/orven32.ini",
+                               "[ORVEN]\r\nPfad1=C:\\DATEN\r\nPfad2=C:\\DATEN\\BLOCKIERT\\VW\r\n");
+        }
+        inst.writeArchive(kFullUpdate);
+        inst.run();
+        const std::vector<std::string> lines = LogLines(inst.box.readFile(Installation::kLog));
+        for (const std::string& line : c.lines) {
+            std::string all;
+            for (const std::string& shown : lines)
+                all += shown + "\n";
+            EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end())
+                << line << "\nnot among\n"
+                << all;
+        }
+    }
+}
+
+TEST(Installation, KeepsTheLogOfTheRunBeforeAndWritesNoneWithoutAnUpdateFolder) {
+    Installation inst;
+    inst.writeArchive(kFullUpdate);
+    inst.run();
+    const std::string first = inst.box.readFile(Installation::kLog);
+    inst.run();
+    EXPECT_EQ(inst.box.readFile(Installation::kPreviousLog), first);
+
+    Installation elsewhere; // started from a folder whose installation has no update folder
+    elsewhere.box.makeDirectory("ANDERS/BACKUP");
+    elsewhere.os.ownDir = "C:\\ANDERS\\BACKUP";
+    elsewhere.run();
+    for (const auto& [path, contents] : elsewhere.box.snapshot()) {
+        EXPECT_EQ(path.find("orvupd.log"), std::string::npos) << path;
+    }
 }
 
 // A component that writes nothing and reports the counts it is told to.

@@ -228,12 +228,12 @@ TEST(StartUp, ReportsAFailureOfAnyKindAndEndsThroughTheExit) {
          "70\r\nFehler =     Zugriff verweigert"},
         {"memory runs out",
          [](testing::FaultyFileSystem& files) {
-             files.atOperation(1, [] { throw std::bad_alloc(); });
+             files.throwAt(FileOp::Copy, 1, [] { throw std::bad_alloc(); });
          },
          "7\r\nFehler =     Nicht genügend Speicher"},
         {"a fault that is no run-time error",
          [](testing::FaultyFileSystem& files) {
-             files.atOperation(1, [] { throw std::logic_error("kaputt"); });
+             files.throwAt(FileOp::Copy, 1, [] { throw std::logic_error("kaputt"); });
          },
          "51\r\nFehler =     Interner Fehler"},
     };

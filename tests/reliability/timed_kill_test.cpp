@@ -42,6 +42,9 @@ constexpr const char* kBackup = "ORVEN32/update/orvupd.zip$$$";
 constexpr const char* kProgram = "ORVEN32/UPDATE/orvupd";
 constexpr const char* kApplication = "ORVEN32/orv/orven32.exe";
 constexpr const char* kIni = "ORVEN32/orv/orven32.ini";
+// The run's log and the one of the run before.
+constexpr const char* kLog = "ORVEN32/update/orvupd.log";
+constexpr const char* kPreviousLog = "ORVEN32/update/orvupd.1.log";
 // Does nothing, so that the restart at the end leaves no trace.
 constexpr const char* kApplicationStandIn = "#!/bin/sh\nexit 0\n";
 constexpr const char* kIniText = "[ORVEN]\r\nPfad1=C:\\DATEN\r\nPfad2=C:\\DATEN\\VW\r\nPfad3=\r\n";
@@ -313,7 +316,7 @@ class TimedKill : public ::testing::Test {
     // delivered, the installation's own files unchanged, and nothing else.
     static std::vector<std::string> Incompleteness(const Sandbox& box, const fs::path& log) {
         std::vector<std::string> problems;
-        std::set<std::string> expected{kArchive, kProgram, kApplication, kIni};
+        std::set<std::string> expected{kArchive, kProgram, kApplication, kIni, kLog, kPreviousLog};
         if (!SameBytes(box.path(kArchive), delivered())) {
             problems.push_back("the archive is not as delivered");
         }

@@ -121,7 +121,9 @@ ScenarioRun::ScenarioRun(const UpdateShape& updateShape) : shape(updateShape) {
 }
 
 std::map<std::string, std::string> ScenarioRun::files() const {
-    return FilesBelow(inst.box.root());
+    std::map<std::string, std::string> files = FilesBelow(inst.box.root());
+    std::erase_if(files, [](const auto& file) { return Installation::IsRunLog(file.first); });
+    return files;
 }
 
 std::vector<std::string> ScenarioRun::damage() const {

@@ -82,11 +82,15 @@ const char* FileOpName(FileOp op) {
 }
 
 void FaultyFileSystem::failAt(FileOp op, std::size_t k, int errorNumber) {
-    fault_ = Fault{op, k, errorNumber, false};
+    fault_ = Fault{op, k, errorNumber, false, {}};
+}
+
+void FaultyFileSystem::throwAt(FileOp op, std::size_t k, std::function<void()> raise) {
+    fault_ = Fault{op, k, 0, false, std::move(raise)};
 }
 
 void FaultyFileSystem::failFrom(FileOp op, std::size_t k, int errorNumber) {
-    fault_ = Fault{op, k, errorNumber, true};
+    fault_ = Fault{op, k, errorNumber, true, {}};
 }
 
 void FaultyFileSystem::failReadsFrom(std::uint64_t offset, int errorNumber) {
@@ -123,6 +127,7 @@ void FaultyFileSystem::tick(FileOp op) {
     const std::size_t n = ++counts_[static_cast<std::size_t>(op)];
     if (fault_ && fault_->op == op && (fault_->k == n || (fault_->persistent && n > fault_->k))) {
         raised_ = true;
+        if (fault_->raise) fault_->raise();
         throw RuntimeError(fault_->number);
     }
 }

@@ -40,6 +40,9 @@ class FaultyFileSystem : public FileSystem {
 
     // The k-th operation of this kind (counted from 1) raises the error with this number.
     void failAt(FileOp op, std::size_t k, int errorNumber);
+    // The k-th operation of this kind runs raise instead (which throws what it likes: memory
+    // running out, a fault of a library).
+    void throwAt(FileOp op, std::size_t k, std::function<void()> raise);
     // Every operation of this kind from the k-th on raises the error.
     void failFrom(FileOp op, std::size_t k, int errorNumber);
     // The file's last-modified time reads this much later than it is.
@@ -96,6 +99,7 @@ class FaultyFileSystem : public FileSystem {
         std::size_t k;
         int number;
         bool persistent;
+        std::function<void()> raise; // when set, in place of the error
     };
     struct ReadFault {
         std::uint64_t offset;

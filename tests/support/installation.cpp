@@ -25,6 +25,12 @@ void Installation::run() {
     Main(os);
 }
 
+std::vector<std::pair<std::string, std::string>> Installation::filesButLogs() const {
+    auto files = box.snapshot();
+    std::erase_if(files, [](const auto& file) { return IsRunLog(file.first); });
+    return files;
+}
+
 std::vector<std::string> Installation::boxTexts() const {
     std::vector<std::string> texts;
     for (const Box& shown : os.boxes)

@@ -32,8 +32,17 @@ class Installation {
     // The texts of the boxes shown, in order.
     std::vector<std::string> boxTexts() const;
 
+    // The files below drive C: but the run's logs, which every run leaves.
+    std::vector<std::pair<std::string, std::string>> filesButLogs() const;
+    // The run's log and the one before it, in the update folder.
+    static bool IsRunLog(const std::string& relative) {
+        return relative == kLog || relative == kPreviousLog;
+    }
+
     static constexpr const char* kArchive = "ORVEN32/update/orvupd.zip";
     static constexpr const char* kBackup = "ORVEN32/update/orvupd.zip$$$";
+    static constexpr const char* kLog = "ORVEN32/update/orvupd.log";
+    static constexpr const char* kPreviousLog = "ORVEN32/update/orvupd.1.log";
 
     Sandbox box;
     RecordingPlatform os{box.root()};

@@ -102,7 +102,8 @@ void RecordingLauncherView::unload() {
 
 RecordingPlatform::RecordingPlatform(const std::string& driveRoot) : real(driveRoot) {}
 
-Answer RecordingPlatform::messageBox(const std::string& text, const std::string& title, int style) {
+Answer RecordingPlatform::showMessageBox(const std::string& text, const std::string& title,
+                                         int style) {
     boxes.push_back({text, title, style});
     startAtBox.push_back(start.state());
     events.push_back("Box " + title);

@@ -86,7 +86,7 @@ class RecordingPlatform : public Platform {
     // driveRoot: the sandbox folder that rooted paths ("\x") lie below.
     explicit RecordingPlatform(const std::string& driveRoot);
 
-    Answer messageBox(const std::string& text, const std::string& title, int style) override;
+    Answer showMessageBox(const std::string& text, const std::string& title, int style) override;
     std::string ownDirectory() override { return ownDir; }
     std::string commandLine() override { return commandLineText; }
     ProgramVersion version() override { return {3, 0, 0}; }

@@ -148,7 +148,8 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
 } // namespace
 
 std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::string& mask,
-                             const std::string& targetFolder, PercentProgress& progress) {
+                             const std::string& targetFolder, PercentProgress& progress,
+                             RunLog* log) {
     const std::vector<PlannedEntry> entries = PlanExtraction(archive, mask, targetFolder);
 
     std::uint64_t totalBytes = 0;
@@ -182,6 +183,11 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
         staged.push_back({temporary, entry.target});
     }
     PlaceFiles(files, staged, temporaries, progress);
+    if (log != nullptr) {
+        for (const PlannedEntry& entry : entries) {
+            if (!entry.folder) log->note("  " + PrintableName(entry.name) + " -> " + entry.target);
+        }
+    }
     return static_cast<std::int32_t>(staged.size());
 }
 

@@ -8,6 +8,7 @@
 
 #include "archive/zipkit/progress.h"
 #include "platform/file_system.h"
+#include "platform/run_log.h"
 
 namespace orv::zipkit {
 
@@ -16,6 +17,7 @@ namespace orv::zipkit {
 // it wrote. Either every matching file is in place afterwards, or the call raises
 // RuntimeError and every target is as it was.
 std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::string& mask,
-                             const std::string& targetFolder, PercentProgress& progress);
+                             const std::string& targetFolder, PercentProgress& progress,
+                             RunLog* log = nullptr);
 
 } // namespace orv::zipkit

@@ -30,17 +30,18 @@ std::vector<bool> EntriesToRemove(FileSystem& files, const std::string& archiveP
 
 } // namespace
 
-void RemoveMatching(FileSystem& files, const std::string& archivePath, const std::string& mask,
-                    PercentProgress& progress) {
+std::size_t RemoveMatching(FileSystem& files, const std::string& archivePath,
+                           const std::string& mask, PercentProgress& progress) {
     const std::vector<bool> drop = EntriesToRemove(files, archivePath, mask);
-    if (std::find(drop.begin(), drop.end(), true) == drop.end()) return; // file left untouched
+    if (std::find(drop.begin(), drop.end(), true) == drop.end()) return 0; // file left untouched
 
     const std::unique_ptr<RandomAccessFile> file = files.openForUpdate(archivePath);
     const CentralDirectory directory = ReadCentralDirectory(*file, archivePath);
     // libzip and the directory must agree on the entries, or the flags would hit the wrong ones.
     if (directory.entries.size() != drop.size()) throw ErrorAbout(err::kZipDamaged, archivePath);
-    RewriteWithout(*file, directory, drop, progress);
+    const std::size_t removed = RewriteWithout(*file, directory, drop, progress);
     file->close();
+    return removed;
 }
 
 } // namespace orv::zipkit

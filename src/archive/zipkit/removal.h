@@ -1,6 +1,7 @@
 #pragma once
 // Removing the entries that match a mask from an archive file in place.
 
+#include <cstddef>
 #include <string>
 
 #include "archive/zipkit/progress.h"
@@ -13,8 +14,8 @@ namespace orv::zipkit {
 // interrupted removal leaves the old archive, the new one, or a file no reader opens (the
 // updater puts its backup back). Removing every entry leaves an archive without entries;
 // removing none leaves the file untouched. Archives laid out in ways this does not know are
-// refused, unchanged.
-void RemoveMatching(FileSystem& files, const std::string& archivePath, const std::string& mask,
-                    PercentProgress& progress);
+// refused, unchanged. Returns how many entries it removed.
+std::size_t RemoveMatching(FileSystem& files, const std::string& archivePath,
+                           const std::string& mask, PercentProgress& progress);
 
 } // namespace orv::zipkit

@@ -20,8 +20,8 @@ std::int32_t Zipkit::UnZipEx(const std::string& archivePath, const std::string& 
     PercentProgress percent{progress};
     percent.start();
     const ZipArchive archive = OpenArchive(files_, archivePath);
-    const std::int32_t count =
-        ExtractMatching(files_, archive.get(), mask, TargetFolder(targetDir, archivePath), percent);
+    const std::int32_t count = ExtractMatching(files_, archive.get(), mask,
+                                               TargetFolder(targetDir, archivePath), percent, log_);
     percent.finish();
     return count;
 }
@@ -30,8 +30,12 @@ void Zipkit::ZipDeleteFile(const std::string& archivePath, const std::string& ma
                            ProgressTarget* progress) {
     PercentProgress percent{progress};
     percent.start();
-    RemoveMatching(files_, archivePath, mask, percent);
+    const std::size_t removed = RemoveMatching(files_, archivePath, mask, percent);
     percent.finish();
+    if (log_ != nullptr) {
+        log_->note("Aus dem Archiv entfernt: " + mask + " (" + std::to_string(removed) +
+                   " Einträge)");
+    }
 }
 
 } // namespace orv::zipkit

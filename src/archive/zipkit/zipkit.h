@@ -7,13 +7,15 @@
 
 #include "archive/zip_component.h"
 #include "platform/file_system.h"
+#include "platform/run_log.h"
 #include "platform/windows.h"
 
 namespace orv::zipkit {
 
 class Zipkit : public ZipComponent {
   public:
-    explicit Zipkit(FileSystem& files) : files_(files) {}
+    // With a log, every file written and every removal is noted there.
+    explicit Zipkit(FileSystem& files, RunLog* log = nullptr) : files_(files), log_(log) {}
 
     // Selects the language of the component's texts. German (1) is the only one there is, so
     // the call changes nothing; the updater makes it all the same.
@@ -35,6 +37,7 @@ class Zipkit : public ZipComponent {
 
   private:
     FileSystem& files_;
+    RunLog* log_;
 };
 
 } // namespace orv::zipkit
