@@ -5,6 +5,7 @@ the archive and the restarts."""
 from __future__ import annotations
 
 import math
+import re
 from pathlib import Path
 
 import archives
@@ -243,6 +244,25 @@ def check_files(drive: Drive, scenario, delivered: bytes, f: Findings) -> None:
     elif scenario.archive_after == "kept":
         kept = same or (backup.is_file() and backup.read_bytes() == delivered)
         f.expect(kept, "neither the archive nor its backup holds the delivered archive")
+
+
+def check_log(drive: Drive, scenario, f: Findings) -> None:
+    """The run's log in the update folder: each line begins with the local time to the second,
+    and the record's lines stand among the rest (without their times)."""
+    if not scenario.log_lines:
+        return
+    log = drive.unix(scenario.installation.install_dir + "\\update\\orvupd.log")
+    if not f.expect(log.is_file(), "no log in the update folder"):
+        return
+    lines = log.read_bytes().decode("utf-8").split("\r\n")
+    f.expect(lines[-1] == "", "the log ends in the middle of a line")
+    shown = []
+    for line in lines[:-1]:
+        f.expect(re.match(r"\d{4}-\d\d-\d\d \d\d:\d\d:\d\d ", line) is not None,
+                 f"a log line without its time: {line}")
+        shown.append(line[20:])
+    for wanted in scenario.log_lines:
+        f.expect(wanted in shown, f"not in the log: {wanted}")
 
 
 def restarts(drive: Drive, scenario) -> list[str]:

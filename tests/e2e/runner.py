@@ -77,6 +77,7 @@ def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
         if scenario.bar_shots_at_box:
             checks.check_bar_shots(records, prefix, scenario.dpi, f)
         checks.check_files(prefix, scenario, delivered, f)
+        checks.check_log(prefix, scenario, f)
         started = checks.restarts(prefix, scenario)
         f.expect(scenario.restarts is None or len(started) == scenario.restarts,
                  f"the application was started {len(started)} times with no arguments, "

@@ -60,6 +60,7 @@ class Scenario:
     progress_shots: tuple = ()  # screenshots of the bar as the progress passes these values
     bar_shots_at_box: int = 0  # at this box, the bar is set to 0, 1, 50, 100 % and shot
     dpi: int = 96  # the screen's resolution
+    log_lines: tuple = ()  # lines (without their times) that the run's log must hold
     timeout: int = 60
 
 
@@ -129,6 +130,26 @@ NEAR_260 = ("D:\\lang\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(1
     + "\\ORVEN32"
 LARGE = LargeEntry("daten/archiv.dat", 200)
 
+# What the run's log says of a whole run: where each database went, and every box shown.
+WHOLE_RUN_LOG = (
+    "ORVEN-Update 3.0.0 in D:\\ORVEN32\\UPDATE, Befehlszeile \"" + INSTALLED + "\"",
+    "INI-Datei: D:\\ORVEN32\\orv\\ORVEN32.INI",
+    "Datenbankverzeichnisse: Pfad1 = D:\\ORVDATA\\Daten, Pfad2 = D:\\ORVDATA\\Verwaltung, "
+    "Pfad3 = D:\\ORVDATA\\Keytabs",
+    "  ORVTABS.MDB -> D:\\ORVDATA\\Keytabs\\ORVTABS.MDB",
+    "  MUNDAREL.MDB -> D:\\ORVDATA\\Keytabs\\MUNDAREL.MDB",
+    "  ORVEN.MDB -> D:\\ORVDATA\\Daten\\ORVEN.MDB",
+    "  ORVVW.MDB -> D:\\ORVDATA\\Verwaltung\\ORVVW.MDB",
+    "Meldung \"ORVEN-Update 3.0.0\" (Stil 52): Version  3.1 vom 15.03.2024 wird installiert. /  "
+    "/ Wollen Sie das Update jetzt ausführen ?",
+    "Antwort: Ja",
+    "Meldung \"ORV-Update installieren\" (Stil 64): ORVEN-Update ordnungsgemäß installiert. /  / "
+    "Es wurden 10 Dateien kopiert.",
+    "Antwort: OK",
+    "Archiv wiederhergestellt: D:\\ORVEN32\\update\\orvupd.zip",
+    "Neustart von ORVEN angefordert: D:\\ORVEN32\\orv\\orven32.exe",
+    "Ende",
+)
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
@@ -203,7 +224,8 @@ SCENARIOS = [
     Scenario("newer_version_yes", "whole run started by the application: files in their "
              "folders, report, restart note, one restart, archive restored", archive=RELEASE,
              boxes=(NEWER, report_box(10)), placed=installed(),
-             absent=("D:\\ORVEN32\\ORVEN.MDB", "D:\\ORVEN32\\SYSTEM\\orvgrid.ocx"), **WHOLE_RUN),
+             absent=("D:\\ORVEN32\\ORVEN.MDB", "D:\\ORVEN32\\SYSTEM\\orvgrid.ocx"),
+             log_lines=WHOLE_RUN_LOG, **WHOLE_RUN),
     Scenario("by_hand_yes", "whole run started by hand: the version file is not counted, no "
              "status window after the report, no restart", archive=RELEASE, args=None,
              answers=("Yes", "OK"), boxes=(BY_HAND, report_box(9)), after_report="none",
@@ -217,7 +239,11 @@ SCENARIOS = [
              installation=BLOCKED, archive=RELEASE, answers=("Yes", "OK", "OK"),
              boxes=(NEWER, extract_failed_box("ORVVW.MDB"), incomplete_report_box(9)),
              restarts=1, after_report="restart", working_seen=True, placed=BUT_ORVVW,
-             absent=("D:\\ORVEN32\\ORVVW.MDB",), bar_shots_at_box=2),
+             absent=("D:\\ORVEN32\\ORVVW.MDB",), bar_shots_at_box=2,
+             log_lines=("Fehler 75 (Fehler beim Zugriff auf Pfad/Datei), Systemcode 183 beim "
+                        "Entpacken von ORVVW.MDB",
+                        "Meldung \"ORVEN-Update installieren\" (Stil 16): ORVEN-Update nicht "
+                        "vollständig installiert. /  / Es wurden 9 Dateien kopiert.")),
     Scenario("progress_large_archive", "200 MB extraction: the progress text moves, the window "
              "answers throughout", archive=Archive(STANDARD_ARCHIVE + (LARGE,)),
              boxes=(NEWER, report_box(11)),
@@ -262,7 +288,10 @@ SCENARIOS = [
              boxes=(NEWER, dataclasses.replace(HELD_BOX, status="starting")), restarts=1,
              placed=(("D:\\ORVEN32\\orv\\orvupd.txt", VERSION_FILE),) + existing(HELD_DATABASE),
              absent=tuple(p for p in NOT_INSTALLED if p != HELD_DATABASE)
-             + ("D:\\ORVEN32\\ORVEN.MDB",)),
+             + ("D:\\ORVEN32\\ORVEN.MDB",),
+             log_lines=("Warte auf eine von einem anderen Programm geöffnete Datei: "
+                        + HELD_DATABASE,
+                        "Nach 10 s noch geöffnet, nichts wird installiert: " + HELD_DATABASE)),
     Scenario("database_held_first_seconds", "the closing application still holds ORVEN.MDB "
              "for its first 4 seconds: the updater waits for it and installs the whole update",
              installation=Installation(existing=existing(HELD_DATABASE)), archive=RELEASE,
