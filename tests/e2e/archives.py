@@ -20,6 +20,15 @@ class Entry:
 
 
 @dataclasses.dataclass(frozen=True)
+class Program:
+    """In place of an entry's or a file's bytes: those of one of the test's own programs,
+    "orvupd" (the updater under test) or "standin" (the stand-in application), plus a tail."""
+
+    name: str
+    tail: bytes = b""
+
+
+@dataclasses.dataclass(frozen=True)
 class LargeEntry:
     """An entry of pseudo-random and compressible data, made when the archive is written."""
 

@@ -232,6 +232,10 @@ def check_files(drive: Drive, scenario, delivered: bytes, f: Findings) -> None:
             f.expect(target.read_bytes() == data, f"wrong contents: {path}")
     for path in scenario.absent:
         f.expect(not drive.unix(path).exists(), f"should not exist: {path}")
+    for folder, names in scenario.folder_holds:
+        found = sorted(p.name.lower() for p in drive.unix(folder).iterdir() if p.is_file())
+        f.expect(found == sorted(n.lower() for n in names),
+                 f"{folder} holds {', '.join(found)}, expected {', '.join(names)}")
 
     archive = drive.unix(inst.archive_path)
     backup = drive.unix(inst.backup_path)

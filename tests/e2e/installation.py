@@ -122,6 +122,13 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         put(inst.ini_path, ini_text(inst))
     for path, data in inst.existing:
         put(path, data)
+    return deliver(drive, inst, archive, cache)
+
+
+def deliver(drive: Drive, inst: Installation, archive: Optional[archives.Archive],
+            cache: Path) -> bytes:
+    """Puts the update archive into the installation; returns the delivered bytes (empty when
+    there is none)."""
     if archive is None:
         return b""
     target = drive.unix(inst.archive_path)
@@ -137,5 +144,5 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
     if archive.read_only:
         target.chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
     if archive.stale_backup is not None:
-        put(inst.backup_path, archive.stale_backup)
+        drive.unix(inst.backup_path).write_bytes(archive.stale_backup)
     return delivered

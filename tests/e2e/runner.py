@@ -8,6 +8,7 @@ import subprocess
 import time
 from pathlib import Path
 
+import archives
 import checks
 import installation
 import wine
@@ -38,11 +39,35 @@ def driver_args(prefix: wine.Prefix, scenario, programs: installation.Programs, 
     if scenario.bar_shots_at_box:
         args += ["--bar-shots-at-box", str(scenario.bar_shots_at_box)]
     for hold in scenario.holds:
-        if hold.at_box:
+        if hold.as_library:
+            args += ["--load", str(hold.seconds), hold.path]
+        elif hold.at_box:
             args += ["--hold-at-box", str(hold.at_box), str(hold.seconds), hold.path]
         else:
             args += ["--hold", str(hold.seconds), hold.path]
     return args
+
+
+def with_programs(scenario, programs: installation.Programs):
+    """The record with every Program in place of bytes turned into that program's bytes."""
+    def data(value):
+        if isinstance(value, archives.Program):
+            return getattr(programs, value.name).read_bytes() + value.tail
+        return value
+
+    def entry(value):
+        if isinstance(value, archives.Entry):
+            return dataclasses.replace(value, data=data(value.data))
+        return data(value)
+
+    inst = dataclasses.replace(scenario.installation,
+                               existing=tuple((p, data(d)) for p, d in scenario.installation.existing))
+    archive = scenario.archive
+    if archive is not None:
+        archive = dataclasses.replace(archive, entries=tuple(entry(e) for e in archive.entries))
+    then = scenario.then and with_programs(scenario.then, programs)
+    return dataclasses.replace(scenario, installation=inst, archive=archive,
+                               placed=tuple((p, entry(e)) for p, e in scenario.placed), then=then)
 
 
 def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
@@ -50,41 +75,60 @@ def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
     began = time.monotonic()
     prefix = wine.Prefix(work)
     prefix.ensure()
-    prefix.set_dpi(scenario.dpi)
-    run_dir = work / "runs" / scenario.name
-    shutil.rmtree(run_dir, ignore_errors=True)
-    shots = run_dir / "shots"
-    shots.mkdir(parents=True)
     f = checks.Findings()
     prefix.clear_drive()
-    delivered = installation.lay_out(prefix, scenario.installation, scenario.archive, programs,
-                                     work / "cache")
+    scenario = with_programs(scenario, programs)
     try:
-        with wine.virtual_display(use_display) as display:
-            result = subprocess.run(driver_args(prefix, scenario, programs, run_dir, shots),
-                                    env=prefix.env(display), timeout=scenario.timeout + 120,
-                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
-                                    check=False)
-            (run_dir / "driver.log").write_bytes(result.stdout)
-            f.expect(result.returncode == 0, f"the driver ended with {result.returncode}: "
-                     + result.stdout.decode("utf-8", "replace")[-500:])
-            prefix.wait_for_server()
-        transcript_file = run_dir / "transcript.txt"
-        transcript = transcript_file.read_text("utf-8") if transcript_file.exists() else ""
-        records = parse_transcript(transcript)
-        checks.check_boxes(records, scenario, f)
-        checks.check_status_window(records, scenario, f)
-        if scenario.bar_shots_at_box:
-            checks.check_bar_shots(records, prefix, scenario.dpi, f)
-        checks.check_files(prefix, scenario, delivered, f)
-        checks.check_log(prefix, scenario, f)
-        started = checks.restarts(prefix, scenario)
-        f.expect(scenario.restarts is None or len(started) == scenario.restarts,
-                 f"the application was started {len(started)} times with no arguments, "
-                 f"expected {scenario.restarts}")
-        for bmp in sorted(shots.glob("*.bmp")):
-            wine.to_png(bmp, shots_root / scenario.name / (bmp.stem + ".png"))
+        delivered = installation.lay_out(prefix, scenario.installation, scenario.archive,
+                                         programs, work / "cache")
+        transcript = run_and_check(scenario, scenario.name, delivered, prefix, programs, work,
+                                   shots_root, use_display, f)
+        if scenario.then is not None:
+            later = scenario.then
+            # The later run's archive is delivered anew, and its restarts are counted afresh.
+            delivered = installation.deliver(prefix, later.installation, later.archive,
+                                             work / "cache")
+            started = prefix.unix(later.installation.app_dir + "\\started.log")
+            if started.exists():
+                started.unlink()
+            transcript += run_and_check(later, scenario.name + "-then", delivered, prefix,
+                                        programs, work, shots_root, use_display, f)
     finally:
         if prefix.windows_ini().exists():
             prefix.windows_ini().unlink()
     return Outcome(scenario, f.failures, transcript, time.monotonic() - began)
+
+
+def run_and_check(scenario, name: str, delivered: bytes, prefix: wine.Prefix,
+                  programs: installation.Programs, work: Path, shots_root: Path,
+                  use_display: bool, f: checks.Findings) -> str:
+    """One run of the driver on the drive as it is, and the record's checks."""
+    prefix.set_dpi(scenario.dpi)
+    run_dir = work / "runs" / name
+    shutil.rmtree(run_dir, ignore_errors=True)
+    shots = run_dir / "shots"
+    shots.mkdir(parents=True)
+    with wine.virtual_display(use_display) as display:
+        result = subprocess.run(driver_args(prefix, scenario, programs, run_dir, shots),
+                                env=prefix.env(display), timeout=scenario.timeout + 120,
+                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
+        (run_dir / "driver.log").write_bytes(result.stdout)
+        f.expect(result.returncode == 0, f"the driver ended with {result.returncode}: "
+                 + result.stdout.decode("utf-8", "replace")[-500:])
+        prefix.wait_for_server()
+    transcript_file = run_dir / "transcript.txt"
+    transcript = transcript_file.read_text("utf-8") if transcript_file.exists() else ""
+    records = parse_transcript(transcript)
+    checks.check_boxes(records, scenario, f)
+    checks.check_status_window(records, scenario, f)
+    if scenario.bar_shots_at_box:
+        checks.check_bar_shots(records, prefix, scenario.dpi, f)
+    checks.check_files(prefix, scenario, delivered, f)
+    checks.check_log(prefix, scenario, f)
+    started = checks.restarts(prefix, scenario)
+    f.expect(scenario.restarts is None or len(started) == scenario.restarts,
+             f"the application was started {len(started)} times with no arguments, "
+             f"expected {scenario.restarts}")
+    for bmp in sorted(shots.glob("*.bmp")):
+        wine.to_png(bmp, shots_root / name / (bmp.stem + ".png"))
+    return transcript

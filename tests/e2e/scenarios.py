@@ -13,7 +13,7 @@ from __future__ import annotations
 import dataclasses
 from typing import Optional
 
-from archives import Archive, Entry, LargeEntry
+from archives import Archive, Entry, LargeEntry, Program
 from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
                    NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
                    archive_missing_box, by_hand_question, extract_failed_box,
@@ -31,6 +31,7 @@ class Hold:
     path: str
     at_box: int = 0
     seconds: int = 300
+    as_library: bool = False  # loaded as a running program loads a library (from the start)
 
 
 @dataclasses.dataclass(frozen=True)
@@ -61,6 +62,10 @@ class Scenario:
     bar_shots_at_box: int = 0  # at this box, the bar is set to 0, 1, 50, 100 % and shot
     dpi: int = 96  # the screen's resolution
     log_lines: tuple = ()  # lines (without their times) that the run's log must hold
+    # (folder, names): the folder holds these files and no others afterwards.
+    folder_holds: tuple = ()
+    # A later run on what this one left: its archive is delivered anew, everything else stays.
+    then: Optional["Scenario"] = None
     timeout: int = 60
 
 
@@ -150,6 +155,13 @@ WHOLE_RUN_LOG = (
     "Neustart von ORVEN angefordert: D:\\ORVEN32\\orv\\orven32.exe",
     "Ende",
 )
+# A new updater: a copy of the one under test, so that the next run can start it.
+NEW_UPDATER = Entry("UPDATE/orvupd.exe", Program("orvupd", b"ORVEN-Update, neue Ausgabe"))
+NEXT_LIESMICH = Entry("orv/liesmich.txt", _new("orv/liesmich.txt, Ausgabe 3.2"))
+NEXT_RELEASE = Archive((Entry("orvupd.txt", ("20.05.2024 3.2" + CRLF).encode()), NEXT_LIESMICH))
+# The updater's folder, which is the archive's too, after a run: no old updater left over.
+UPDATE_FOLDER_AFTER = ("orvupd.exe", "orvupd.zip", "orvupd.log", "orvupd.1.log")
+LOADED_LIBRARY = "D:\\SYSTEM\\orvcalc.dll"
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
@@ -244,6 +256,23 @@ SCENARIOS = [
                         "Entpacken von ORVVW.MDB",
                         "Meldung \"ORVEN-Update installieren\" (Stil 16): ORVEN-Update nicht "
                         "vollständig installiert. /  / Es wurden 9 Dateien kopiert.")),
+    Scenario("updater_in_archive", "the archive carries a new updater: it takes the running "
+             "one's place, the rest is installed, and the next run leaves no trace of the old one",
+             archive=Archive((VERSION_FILE, NEW_UPDATER, LIESMICH)), boxes=(NEWER, report_box(3)),
+             placed=(("D:\\ORVEN32\\UPDATE\\orvupd.exe", NEW_UPDATER),
+                     ("D:\\ORVEN32\\orv\\liesmich.txt", LIESMICH)), **WHOLE_RUN,
+             then=Scenario("updater_in_archive_next_run", "the next release, by the new updater",
+                           archive=NEXT_RELEASE, args="15.03.2024 3.1",
+                           boxes=(newer_question(" 3.2", "20.05.2024"), report_box(2)),
+                           placed=(("D:\\ORVEN32\\UPDATE\\orvupd.exe", NEW_UPDATER),
+                                   ("D:\\ORVEN32\\orv\\liesmich.txt", NEXT_LIESMICH)),
+                           folder_holds=(("D:\\ORVEN32\\UPDATE", UPDATE_FOLDER_AFTER),),
+                           **WHOLE_RUN)),
+    Scenario("library_loaded_by_running_program", "a running program has loaded a library of the "
+             "update: it is moved aside and the new one takes its place, the rest installed",
+             installation=Installation(existing=((LOADED_LIBRARY, Program("standin")),)),
+             archive=RELEASE, holds=(Hold(LOADED_LIBRARY, as_library=True),),
+             boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
     Scenario("progress_large_archive", "200 MB extraction: the progress text moves, the window "
              "answers throughout", archive=Archive(STANDARD_ARCHIVE + (LARGE,)),
              boxes=(NEWER, report_box(11)),

@@ -71,6 +71,15 @@ bool HeldByOther(const std::wstring& path) {
     return !file.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
 }
 
+// A file that a running program has loaded as a library may be read by anyone, but written by
+// no one.
+bool LoadedByOther(const std::wstring& path) {
+    const win32::KernelHandle file(CreateFileW(
+        path.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+        nullptr, OPEN_EXISTING, 0, nullptr));
+    return !file.valid() && GetLastError() == ERROR_SHARING_VIOLATION;
+}
+
 int ButtonId(Answer answer) {
     switch (answer) {
     case Answer::Yes:
@@ -399,12 +408,13 @@ class Driver {
     void startHolds(int atBox) {
         for (const Hold& hold : options_.holds) {
             if (hold.atBox != atBox) continue;
-            StartedProcess holder =
-                Launch(options_.standin,
-                       L"--hold \"" + hold.path + L"\" --seconds " + std::to_wstring(hold.seconds));
+            StartedProcess holder = Launch(
+                options_.standin, (hold.asLibrary ? L"--load \"" : L"--hold \"") + hold.path +
+                                      L"\" --seconds " + std::to_wstring(hold.seconds));
             const ULONGLONG until = GetTickCount64() + kHoldReadyMs;
             bool held = false;
-            while (!(held = HeldByOther(hold.path)) && Running(holder.process) &&
+            const auto holding = hold.asLibrary ? LoadedByOther : HeldByOther;
+            while (!(held = holding(hold.path)) && Running(holder.process) &&
                    GetTickCount64() < until)
                 Sleep(20);
             transcript_.write(Record("hold")

@@ -77,6 +77,7 @@ const char* UsageText() {
     return "orvdriver --exe PATH [--args TEXT] --transcript FILE [--answers Yes,No,OK]\n"
            "          [--default-answer Yes|No|OK] [--shots DIR] [--shot-at-progress 1,50,100]\n"
            "          [--bar-shots-at-box N] [--standin PATH] [--hold SECONDS PATH]...\n"
+           "          [--load SECONDS PATH]...\n"
            "          [--hold-at-box N SECONDS PATH]... [--timeout SECONDS]\n";
 }
 
@@ -109,6 +110,12 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
             Hold hold;
             hold.seconds = reader.takeNumber(option);
             hold.path = reader.take(option);
+            options.holds.push_back(hold);
+        } else if (option == L"--load") {
+            Hold hold;
+            hold.seconds = reader.takeNumber(option);
+            hold.path = reader.take(option);
+            hold.asLibrary = true;
             options.holds.push_back(hold);
         } else if (option == L"--hold-at-box") {
             Hold hold;

@@ -15,6 +15,7 @@ struct Hold {
     int atBox = 0; // 0: before the updater starts
     int seconds = 0;
     std::wstring path;
+    bool asLibrary = false; // loaded as a running program loads a library, not opened
 };
 
 struct Options {

@@ -107,6 +107,21 @@ int Hold(const std::wstring& path, int seconds) {
     return 0;
 }
 
+// Plays a running program that has loaded the file as a library: mapped as an image, which
+// keeps it from being overwritten or deleted where it stands.
+int Load(const std::wstring& path, int seconds) {
+    const HMODULE library = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_IMAGE_RESOURCE);
+    if (library == nullptr) {
+        Log("load-failed path=\"" + Escaped(path) + "\" error=" + std::to_string(GetLastError()));
+        return 1;
+    }
+    Log("loaded path=\"" + Escaped(path) + "\" seconds=" + std::to_string(seconds));
+    Sleep(static_cast<DWORD>(seconds) * 1000);
+    FreeLibrary(library);
+    Log("unloaded path=\"" + Escaped(path) + "\"");
+    return 0;
+}
+
 } // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
@@ -116,5 +131,7 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
         Escaped(ArgumentText(commandLine)) + "\"");
     if (args.count() == 5 && args[1] == L"--hold" && args[3] == L"--seconds")
         return Hold(std::wstring(args[2]), _wtoi(std::wstring(args[4]).c_str()));
+    if (args.count() == 5 && args[1] == L"--load" && args[3] == L"--seconds")
+        return Load(std::wstring(args[2]), _wtoi(std::wstring(args[4]).c_str()));
     return 0;
 }
