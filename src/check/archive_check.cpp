@@ -370,16 +370,6 @@ class Run {
 
 } // namespace
 
-InstallationDirs DirsFor(const std::string& installDir, const IniFolders& ini) {
-    const std::string appDir = installDir + "\\orv";
-    return {
-        .installDir = installDir,
-        .dbDir1 = ini.pfad1.empty() ? appDir : ini.pfad1,
-        .dbDir2 = ini.pfad2.empty() ? appDir : ini.pfad2,
-        .dbDir3 = ini.pfad3.empty() ? installDir + "\\KEYTABS" : ini.pfad3,
-    };
-}
-
 bool IsProblem(const Finding& finding) {
     return finding.kind != FindingKind::Note;
 }

@@ -24,10 +24,6 @@ struct IniFolders {
     std::string pfad3;
 };
 
-// The database folders as the updater sets them from the INI values: Pfad1 and Pfad2 default
-// to the application directory InstallDir\orv, Pfad3 to InstallDir\KEYTABS.
-InstallationDirs DirsFor(const std::string& installDir, const IniFolders& ini);
-
 // What the updater would do wrong, or what an author should know.
 enum class FindingKind {
     Refused,   // an extraction fails on the entry: nothing of its row is written

@@ -205,7 +205,8 @@ int RunCheck(FileSystem& files, const std::vector<std::string>& arguments, const
     }
     try {
         const CheckResult result =
-            CheckArchive(files, subject.archivePath, DirsFor(kDefaultInstallDir, ini));
+            CheckArchive(files, subject.archivePath,
+                         DirsOf(kDefaultInstallDir, ini.pfad1, ini.pfad2, ini.pfad3));
         out << FormatReport(subject, result);
         return ExitStatus(result);
     } catch (const RuntimeError& error) {

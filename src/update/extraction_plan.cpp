@@ -6,6 +6,13 @@
 
 namespace orv {
 
+InstallationDirs DirsOf(const std::string& installDir, const std::string& pfad1,
+                        const std::string& pfad2, const std::string& pfad3) {
+    const std::string appDir = installDir + "\\orv";
+    return {installDir, pfad1.empty() ? appDir : pfad1, pfad2.empty() ? appDir : pfad2,
+            pfad3.empty() ? installDir + "\\KEYTABS" : pfad3};
+}
+
 std::vector<PlanRow> ExtractionPlan(const InstallationDirs& dirs) {
     return {
         {"ORVTABS.MDB", dirs.dbDir3, true},

@@ -22,6 +22,12 @@ struct InstallationDirs {
     std::string dbDir3;
 };
 
+// The plan's folders for an installation, from the INI file's Pfad1 to Pfad3 (used as they
+// stand) and the updater's defaults where a value is empty: the application's folder for the
+// first two, KEYTABS in the installation for the third.
+InstallationDirs DirsOf(const std::string& installDir, const std::string& pfad1,
+                        const std::string& pfad2, const std::string& pfad3);
+
 // The rows in the order the updater makes them.
 std::vector<PlanRow> ExtractionPlan(const InstallationDirs& dirs);
 

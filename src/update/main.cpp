@@ -176,12 +176,13 @@ void ReadDatabaseDirectories(UpdateRun& run) {
     const auto value = [&run](const char* key) {
         return ReadIniValue(run.os, run.IniPath, "ORVEN", key, "");
     };
-    run.DbDir1 = value("Pfad1");
-    if (run.DbDir1.empty()) run.DbDir1 = run.AppDir;
-    run.DbDir2 = value("Pfad2");
-    if (run.DbDir2.empty()) run.DbDir2 = run.AppDir;
-    run.DbDir3 = value("Pfad3");
-    if (run.DbDir3.empty()) run.DbDir3 = run.InstallDir + "\\KEYTABS";
+    const std::string pfad1 = value("Pfad1");
+    const std::string pfad2 = value("Pfad2");
+    const std::string pfad3 = value("Pfad3");
+    const InstallationDirs dirs = DirsOf(run.InstallDir, pfad1, pfad2, pfad3);
+    run.DbDir1 = dirs.dbDir1;
+    run.DbDir2 = dirs.dbDir2;
+    run.DbDir3 = dirs.dbDir3;
     Note(run, "Datenbankverzeichnisse: Pfad1 = " + run.DbDir1 + ", Pfad2 = " + run.DbDir2 +
                   ", Pfad3 = " + run.DbDir3);
     run.CopiedCount = 0;

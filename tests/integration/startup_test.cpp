@@ -22,14 +22,14 @@ const std::string kWhereItBelongs =
     "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses\r\n"
     "von ORVEN befindet, z. B. c:\\orven32\\update\r\n\r\n";
 
-std::string MessageA(const std::string& dir) {
+std::string OutsideTheInstallation(const std::string& dir) {
     return "Das Update-Programm wird aus dem Verzeichnis " + dir + " aufgerufen.\r\n\r\n" +
            "Sie haben das Updateprogramm außerhalb des Installationsverzeichnisses von ORVEN "
            "gestartet.\r\n" +
            kWhereItBelongs;
 }
 
-std::string MessageB(const std::string& dir) {
+std::string NotInAnUpdateFolder(const std::string& dir) {
     return "Das Update-Programm wird aus dem Verzeichnis " + dir + " aufgerufen.\r\n\r\n" +
            kWhereItBelongs;
 }
@@ -65,16 +65,16 @@ TEST(StartUp, RefusesToRunOutsideTheApplicationsUpdateDirectory) {
     const RefusalCase kCases[] = {
         {"application missing",
          [](Installation& i) { std::filesystem::remove(i.file("ORVEN32/orv/orven32.exe")); },
-         {{MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
+         {{OutsideTheInstallation("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
          kApplication},
         {"directory of six other characters",
          [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\BACKUP"; },
-         {{MessageB("C:\\ORVEN32\\BACKUP"), "ORVEN-Update", 16}},
+         {{NotInAnUpdateFolder("C:\\ORVEN32\\BACKUP"), "ORVEN-Update", 16}},
          kApplication},
         {"directory of another length: the application is not found",
          [](Installation& i) { i.os.ownDir = "C:\\ORVEN32\\UPD2"; },
          // The exit starts what the cut gave as the installation.
-         {{MessageA("C:\\ORVEN32\\UPD2"), "ORVEN-Update", 16}},
+         {{OutsideTheInstallation("C:\\ORVEN32\\UPD2"), "ORVEN-Update", 16}},
          "C:\\ORVEN\\orv\\orven32.exe"},
         {"directory too short to cut",
          [](Installation& i) { i.os.ownDir = "C:\\UPD"; },
@@ -82,11 +82,12 @@ TEST(StartUp, RefusesToRunOutsideTheApplicationsUpdateDirectory) {
            "Ungültiger Prozeduraufruf oder ungültiges Argument",
            "Fehler", 16}},
          "\\orv\\orven32.exe"},
-        {"application held open: the note, then message A",
+        {"application held open: the note, then the refusal outside the installation",
          [](Installation& i) { i.os.faulty.hold(kApplication); },
-         {{kOpenNote, "ORVEN geöffnet", 16}, {MessageA("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
+         {{kOpenNote, "ORVEN geöffnet", 16},
+          {OutsideTheInstallation("C:\\ORVEN32\\UPDATE"), "ORVEN-Update", 16}},
          kApplication},
-        {"INI file nowhere: message C and no exit",
+        {"INI file nowhere: its refusal and no exit",
          [](Installation& i) { std::filesystem::remove(i.file("ORVEN32/orv/orven32.ini")); },
          {{"ORVEN32.INI ist weder im Windows-Verzeichnis\r\nC:\\WINDOWS noch im "
            "Applikationsverzeichnis\r\nC:\\ORVEN32\\ORV vorhanden,\r\nbitte überprüfen Sie Ihre "
