@@ -367,6 +367,50 @@ TEST(Win32PlatformTest, WindowsDirectoryFillsTheBuffer) {
     EXPECT_EQ(tooSmall, "  ");
 }
 
+// A file that another program opened without sharing deletion can neither be replaced nor moved
+// aside; one that is only read, or shared for deletion, can.
+TEST(Win32FileSystemTest, ProbeForReplacingTellsHeldFilesFromSharedOnes) {
+    struct ReplaceCase {
+        const char* what;
+        DWORD sharing;
+        int number; // 0: the file can be replaced
+    };
+    const ReplaceCase kCases[] = {
+        {"opened without sharing", 0, err::kPermissionDenied},
+        {"opened as a database engine does", FILE_SHARE_READ | FILE_SHARE_WRITE,
+         err::kPermissionDenied},
+        {"opened sharing deletion", FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, 0},
+    };
+    for (const ReplaceCase& c : kCases) {
+        const Sandbox sandbox;
+        const std::string path = sandbox.path("ORVEN.MDB");
+        WriteBytes(path, "alt");
+        const KernelHandle holder{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, c.sharing,
+                                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                              nullptr)};
+        ASSERT_TRUE(holder.valid()) << c.what;
+        Win32FileSystem files;
+        EXPECT_EQ(ErrorNumberOf([&] { files.probeReplace(path); }), c.number) << c.what;
+    }
+    const Sandbox sandbox;
+    Win32FileSystem files;
+    EXPECT_EQ(ErrorNumberOf([&] { files.probeReplace(sandbox.path("fehlt.mdb")); }),
+              err::kFileNotFound);
+}
+
+// One updater at a time for an installation, whatever the spelling of its folder; the claim
+// is free again once its holder lets go.
+TEST(Win32PlatformTest, ClaimsAnInstallationForOneRunAtATime) {
+    Win32Platform platform{GetModuleHandleW(nullptr)};
+    {
+        const auto first = platform.claimInstallation("C:\\ORVEN32");
+        ASSERT_NE(first, nullptr);
+        EXPECT_EQ(platform.claimInstallation("c:\\orven32"), nullptr);
+        EXPECT_NE(platform.claimInstallation("C:\\ORVEN33"), nullptr);
+    }
+    EXPECT_NE(platform.claimInstallation("C:\\ORVEN32"), nullptr);
+}
+
 TEST(Win32PlatformTest, VersionComesFromTheVersionResource) {
     Win32Platform platform{GetModuleHandleW(nullptr)};
     const ProgramVersion version = platform.version(); // FILEVERSION 7,8,9,10
