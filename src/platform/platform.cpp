@@ -17,10 +17,13 @@ std::string AnswerName(Answer answer) {
 } // namespace
 
 Answer Platform::messageBox(const std::string& text, const std::string& title, int style) {
-    log_.note("Meldung \"" + title + "\" (Stil " + std::to_string(style) + "): " + text);
+    std::string line = "Meldung \"";
+    line.append(title).append("\" (Stil ").append(std::to_string(style)).append("): ");
+    line.append(text);
+    log_.note(line);
     log_.flush();
     const Answer answer = showMessageBox(text, title, style);
-    log_.note("Antwort: " + AnswerName(answer));
+    log_.note(std::string("Antwort: ").append(AnswerName(answer)));
     return answer;
 }
 
