@@ -1,7 +1,8 @@
 // A stand-in for the application orven32.exe. Every start appends a line to started.log beside
 // the program: "started argc=N args=<text after the program name>". With
 // --hold PATH --seconds N it then plays the running application that keeps a file open: it opens
-// the file without sharing it and keeps it for N seconds.
+// the file without sharing it and keeps it for N seconds; with --load PATH --seconds N it loads
+// the file as a running program loads a library and keeps it loaded for N seconds.
 
 #include <windows.h>
 
@@ -10,22 +11,9 @@
 #include <string>
 #include <string_view>
 
+#include "win32/handles.h"
+
 namespace {
-
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (valid()) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool valid() const { return h_ != nullptr && h_ != INVALID_HANDLE_VALUE; }
-    HANDLE get() const { return h_; }
-
-  private:
-    HANDLE h_;
-};
 
 class ArgList {
   public:
@@ -76,9 +64,9 @@ std::wstring LogPath() {
 }
 
 void Log(const std::string& line) {
-    const Handle log(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA,
-                                 FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+    const orv::win32::KernelHandle log(CreateFileW(LogPath().c_str(), FILE_APPEND_DATA,
+                                                   FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                                   OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!log.valid()) return;
     const std::string text = line + "\r\n";
     DWORD written = 0;
@@ -95,8 +83,8 @@ std::string Escaped(std::wstring_view text) {
 }
 
 int Hold(const std::wstring& path, int seconds) {
-    const Handle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    const orv::win32::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
+                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     if (!file.valid()) {
         Log("hold-failed path=\"" + Escaped(path) + "\" error=" + std::to_string(GetLastError()));
         return 1;
