@@ -350,7 +350,7 @@ bool NoTargetHeld(UpdateRun& run) {
     for (const std::string& path : targets) {
         if (!IsHeld(run, path)) continue;
         Note(run, "Warte auf eine von einem anderen Programm geöffnete Datei: " + path);
-        while (IsHeld(run, path)) {
+        do {
             if (waited >= kHeldWaitMilliseconds) {
                 Note(run, "Nach " + std::to_string(waited / 1000) +
                               " s noch geöffnet, nichts wird installiert: " + path);
@@ -359,7 +359,7 @@ bool NoTargetHeld(UpdateRun& run) {
             }
             run.os.pause(kHeldPollMilliseconds);
             waited += kHeldPollMilliseconds;
-        }
+        } while (IsHeld(run, path));
         Note(run, "Wieder frei: " + path);
     }
     return true;

@@ -14,26 +14,6 @@
 namespace orv::zipkit {
 namespace {
 
-// An archive opened for reading, seen through the interface the removal reads its directory
-// with; writing is refused, so nothing can change the file.
-class ReadOnlyFile : public RandomAccessFile {
-  public:
-    explicit ReadOnlyFile(std::unique_ptr<InputFile> file) : file_(std::move(file)) {}
-
-    std::uint64_t size() override { return file_->size(); }
-    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        file_->readAt(offset, data, size);
-    }
-    void writeAt(std::uint64_t, const char*, std::size_t) override {
-        throw RuntimeError(err::kPermissionDenied);
-    }
-    void truncate(std::uint64_t) override { throw RuntimeError(err::kPermissionDenied); }
-    void close() override {}
-
-  private:
-    std::unique_ptr<InputFile> file_;
-};
-
 // Reads the files' data in order, as an extraction does. A stream stops at an entry it cannot
 // read, so the entries after it get a stream of their own.
 void ReadThrough(zip_t* archive, std::vector<EntryReview>& reviews) {
@@ -110,8 +90,8 @@ std::string ReadEntryStart(FileSystem& files, const std::string& archivePath, st
 void CheckRemovable(FileSystem& files, const std::string& archivePath) {
     const ZipArchive archive = OpenArchive(files, archivePath);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    ReadOnlyFile file{files.openForReading(archivePath)};
-    const CentralDirectory directory = ReadCentralDirectory(file, archivePath);
+    const std::unique_ptr<InputFile> file = files.openForReading(archivePath);
+    const CentralDirectory directory = ReadCentralDirectory(*file, archivePath);
     // As the removal does: libzip and the directory must agree on the entries.
     if (directory.entries.size() != static_cast<std::size_t>(count)) {
         throw ErrorAbout(err::kZipDamaged, archivePath);
