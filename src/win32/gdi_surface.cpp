@@ -62,6 +62,8 @@ void GdiSurface::attach(HWND window, HFONT font, int dpi) {
     window_ = window;
     dpi_ = dpi;
     canvas_ = makeCanvas(font);
+    picture_.clear();
+    taken_ = picture_;
     autoRedraw_ = false;
     currentX_ = 0;
     currentY_ = 0;
@@ -77,11 +79,21 @@ void GdiSurface::rescale(HFONT font, int dpi) {
     StretchBlt(scaled->dc(), 0, 0, to.cx, to.cy, canvas_->dc(), 0, 0, from.cx, from.cy, SRCCOPY);
     canvas_ = std::move(scaled);
     dpi_ = dpi;
+    // The stretched pixels are no picture the strokes describe.
+    taken_.reset();
 }
 
 void GdiSurface::detach() {
     canvas_.reset();
     window_ = nullptr;
+    picture_.clear();
+    taken_.reset();
+}
+
+bool GdiSurface::takeChangedPicture() {
+    if (taken_ == picture_) return false;
+    taken_ = picture_;
+    return true;
 }
 
 bool GdiSurface::paint(HDC target) const {
@@ -98,6 +110,7 @@ int GdiSurface::pixels(float twips) const {
 void GdiSurface::Cls() {
     currentX_ = 0;
     currentY_ = 0;
+    picture_.clear();
     if (!canvas_) return;
     const Brush back{CreateSolidBrush(backColor_)};
     const RECT all{0, 0, canvas_->size().cx, canvas_->size().cy};
@@ -119,6 +132,7 @@ void GdiSurface::LineFilledBox(float x1, float y1, float x2, float y2, unsigned 
                    pixels(std::max(y1, y2)) + 1};
     const Brush brush{CreateSolidBrush(ColorOf(color))};
     FillRect(canvas_->dc(), &box, brush.get());
+    picture_.push_back(Stroke{box.left, box.top, box.right, box.bottom, ColorOf(color), L""});
 }
 
 SIZE GdiSurface::textExtent(const std::string& text) const {
@@ -141,10 +155,12 @@ float GdiSurface::TextHeight(const std::string& text) const {
 void GdiSurface::Print(const std::string& text) {
     if (canvas_) {
         const std::wstring wide = Wide(text);
+        const int left = pixels(currentX_);
+        const int top = pixels(currentY_);
         SetBkMode(canvas_->dc(), TRANSPARENT);
         SetTextColor(canvas_->dc(), ColorOf(foreColor_));
-        TextOutW(canvas_->dc(), pixels(currentX_), pixels(currentY_), wide.c_str(),
-                 static_cast<int>(wide.size()));
+        TextOutW(canvas_->dc(), left, top, wide.c_str(), static_cast<int>(wide.size()));
+        picture_.push_back(Stroke{left, top, left, top, ColorOf(foreColor_), wide});
     }
     // Like a print that ends its line: the next one starts below, at the left edge.
     currentY_ += TextHeight(text);

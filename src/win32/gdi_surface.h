@@ -5,6 +5,9 @@
 #include <windows.h>
 
 #include <memory>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "platform/windows.h"
 
@@ -25,6 +28,9 @@ class GdiSurface final : public DrawingSurface {
     void detach();
     // Copies the picture to the window's device context; false when there is none.
     bool paint(HDC target) const;
+    // Whether the picture's pixels differ from those of the picture last taken here (after
+    // attach(): the cleared picture); the current picture counts as taken from now on.
+    bool takeChangedPicture();
 
     bool AutoRedraw() const override { return autoRedraw_; }
     void SetAutoRedraw(bool on) override { autoRedraw_ = on; }
@@ -43,6 +49,14 @@ class GdiSurface final : public DrawingSurface {
 
   private:
     class Canvas;
+    // One drawing operation since the last clearing, in the pixels it lands on: a filled box,
+    // or a text from its top left corner.
+    struct Stroke {
+        int left, top, right, bottom;
+        COLORREF color;
+        std::wstring text;
+        bool operator==(const Stroke&) const = default;
+    };
 
     std::unique_ptr<Canvas> makeCanvas(HFONT font) const;
     int pixels(float twips) const;
@@ -53,6 +67,8 @@ class GdiSurface final : public DrawingSurface {
     HWND window_ = nullptr;
     int dpi_ = USER_DEFAULT_SCREEN_DPI;
     std::unique_ptr<Canvas> canvas_;
+    std::vector<Stroke> picture_;
+    std::optional<std::vector<Stroke>> taken_; // none: the canvas holds no picture of strokes
     bool autoRedraw_ = false;
     float currentX_ = 0;
     float currentY_ = 0;

@@ -249,6 +249,10 @@ void Win32StartView::setCaption(Control control, const std::string& caption) {
 }
 
 void Win32StartView::refresh(Control control) {
+    // The bar is drawn anew for every text of `txtStatus`; the window only repaints it when
+    // its pixels changed (a text of the same rounded value, or one clamped to the same end,
+    // leaves them as they are).
+    if (control == Control::PicProgress && !surface_.takeChangedPicture()) return;
     if (const HWND window = windowOf(control)) {
         RedrawWindow(window, nullptr, nullptr,
                      RDW_INVALIDATE | RDW_ERASE | RDW_UPDATENOW | RDW_ALLCHILDREN);

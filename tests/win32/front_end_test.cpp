@@ -8,12 +8,15 @@
 #include <functional>
 #include <stdexcept>
 #include <string>
+#include <utility>
+#include <vector>
 
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "ui/draw_progress.h"
 #include "ui/start_window.h"
 #include "win32/handles.h"
+#include "win32/message_pump.h"
 #include "win32/units.h"
 #include "win32/wide.h"
 #include "win32/win32_file_system.h"
@@ -600,6 +603,78 @@ TEST_P(ProgressPictureTest, PaintsTheBarIntoThePersistentPicture) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Win32, ProgressPictureTest, testing::ValuesIn(kBarCases));
+
+// Counts the WM_PAINT messages of a window, in front of its own window procedure.
+class PaintCounter {
+  public:
+    explicit PaintCounter(HWND window) : window_(window) {
+        SetPropW(window, kProperty, this);
+        previous_ = reinterpret_cast<WNDPROC>(
+            SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&procedure)));
+    }
+    ~PaintCounter() {
+        SetWindowLongPtrW(window_, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(previous_));
+        RemovePropW(window_, kProperty);
+    }
+    PaintCounter(const PaintCounter&) = delete;
+    PaintCounter& operator=(const PaintCounter&) = delete;
+
+    // The paints since the last call, after the pending messages went through.
+    int take() {
+        PumpPendingMessages();
+        return std::exchange(paints_, 0);
+    }
+
+  private:
+    static constexpr const wchar_t* kProperty = L"OrvenUpdateTestPaints";
+
+    static LRESULT CALLBACK procedure(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        auto* self = static_cast<PaintCounter*>(GetPropW(window, kProperty));
+        if (message == WM_PAINT) ++self->paints_;
+        return CallWindowProcW(self->previous_, window, message, wParam, lParam);
+    }
+
+    HWND window_;
+    WNDPROC previous_ = nullptr;
+    int paints_ = 0;
+};
+
+TEST(Win32StartViewTest, RepaintsTheBarOnlyWhenItsPixelsChange) {
+    struct RepaintCase {
+        std::vector<std::string> texts; // written into txtStatus in turn, from the empty bar
+        int paints;                     // of picProgress: one for each change of its pixels
+    };
+    const RepaintCase kCases[] = {
+        {{"0"}, 0},                   // the bar at 0 is the cleared picture of the load
+        {{"0", "1", "2", "3"}, 3},    // each per cent changes the bar and its label
+        {{"50", "50.2", "49.6"}, 1},  // texts of the same rounded value
+        {{"100", "250", "100"}, 1},   // clamped to the same end
+        {{"-5", "0", "-1"}, 0},       // all empty
+        {{"30", "31", "30"}, 3},      // back again is a change too
+        {{"99", "100", "0", "1"}, 4}, // the next row starts from the empty bar
+    };
+    Win32StartView view{GetModuleHandleW(nullptr)};
+    ui::StartWindow start{view, ProgramVersion{3, 0, 0}};
+    start.show();
+    const std::vector<HWND> frame = ChildrenOf(ChildrenOf(StatusWindow())[1]);
+    ASSERT_EQ(frame.size(), 1u);
+    PaintCounter counter{frame[0]};
+    for (const RepaintCase& c : kCases) {
+        // From the empty bar; the paints of getting there, however many the system sends,
+        // do not count.
+        start.statusTarget().setText("-1");
+        for (int settle = 0; settle < 20; ++settle) {
+            Sleep(20);
+            if (counter.take() == 0) break;
+        }
+        int paints = 0;
+        for (const std::string& text : c.texts) {
+            start.statusTarget().setText(text);
+            paints += counter.take();
+        }
+        EXPECT_EQ(paints, c.paints) << testing::PrintToString(c.texts);
+    }
+}
 
 TEST(GdiSurfaceTest, PrintsInTheForeColourAndLeavesTheBarBehindTheLetters) {
     Win32StartView view{GetModuleHandleW(nullptr)};
