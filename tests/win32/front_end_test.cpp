@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "contract/file_system_contract.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "ui/draw_progress.h"
@@ -53,6 +54,24 @@ class Sandbox {
   private:
     std::filesystem::path root_;
 };
+
+// The shared contract, each case in a fresh temporary folder of its own.
+class ScratchInTemp final : public contract::ScratchFileSystem {
+  public:
+    FileSystem& files() override { return files_; }
+    const std::string& folder() const override { return folder_; }
+
+  private:
+    Sandbox sandbox_;
+    Win32FileSystem files_;
+    std::string folder_ = sandbox_.path();
+};
+
+using contract::FileSystemContract;
+INSTANTIATE_TEST_SUITE_P(Win32, FileSystemContract,
+                         testing::Values(contract::ContractPlatform{
+                             "Win32", [] { return std::make_unique<ScratchInTemp>(); }, {}}),
+                         contract::PlatformName);
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
     const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr,
