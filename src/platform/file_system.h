@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/runtime_error.h"
 
@@ -47,6 +48,23 @@ class RandomAccessFile : public InputFile {
     virtual void close() = 0;
 };
 
+// One folder, opened for the files of one call. Names are the folder's own, exactly as
+// names() gives them: a folder opened once answers without asking about its path again, so
+// that a call with thousands of files asks the system about each file only what it does.
+class Folder {
+  public:
+    virtual ~Folder() = default;
+    // Every entry the folder holds, files and folders, as it holds them.
+    virtual std::vector<std::string> names() = 0;
+    // Creates a file of this name for writing; a name that exists already raises 58.
+    virtual std::unique_ptr<OutputFile> createNew(const std::string& name) = 0;
+    // As FileSystem::replaceFile, keepAs, deleteFile and removeAtRestart, within the folder.
+    virtual void replace(const std::string& from, const std::string& to) = 0;
+    virtual void keepAs(const std::string& from, const std::string& to) = 0;
+    virtual void remove(const std::string& name) = 0;
+    virtual void removeAtRestart(const std::string& name) = 0;
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -57,7 +75,8 @@ class FileSystem {
     // Raises 70 when another program holds the file so that it can be neither replaced nor
     // moved aside (any other failure raises its own number, a missing file 53 or 76).
     virtual void probeReplace(const std::string& path) = 0;
-    // Copies a file over any existing one; the copy keeps the source's last-modified time.
+    // Copies a file over any existing one; the copy keeps the source's last-modified time. A
+    // copy that fails may leave the target half written (see CopyIntoPlace).
     virtual void copyFile(const std::string& from, const std::string& to) = 0;
     virtual void deleteFile(const std::string& path) = 0;
     virtual FileTime modificationTime(const std::string& path) = 0;
@@ -78,6 +97,13 @@ class FileSystem {
     virtual void createDirectory(const std::string& path) = 0;
     // Creates a new file, or empties an existing one, for writing.
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
+    // Creates a file that does not exist yet; one that does raises 58.
+    virtual std::unique_ptr<OutputFile> createNewFile(const std::string& path) = 0;
+    // Every entry of an existing folder, files and folders, as the folder holds them.
+    virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
+    // Opens an existing folder. By default each of its operations is this file system's own
+    // on the folder's path and the name.
+    virtual std::unique_ptr<Folder> openFolder(const std::string& folder);
     // Opens an existing file for reading; other programs may read it meanwhile, not change it.
     virtual std::unique_ptr<InputFile> openForReading(const std::string& path) = 0;
     // Opens an existing file for reading and writing in place, shared with no one.
@@ -85,5 +111,15 @@ class FileSystem {
     // The path in the form the platform's own libraries take (UTF-8).
     virtual std::string nativePath(const std::string& path) = 0;
 };
+
+// Copies a file so that the target is never half written: into a part file beside it first
+// (".<name>.orvtmp-copy": a copy that was killed halfway leaves it there, and the next copy to
+// the same target takes it over), then over the target in one step.
+void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to);
+
+// The first line of a file, up to the first CR or LF. A line longer than 64 KiB is cut there:
+// the updater reads only short version lines, and a file without any line break must not be
+// read into memory whole. An empty file raises 62.
+std::string FirstLineOf(InputFile& file);
 
 } // namespace orv

@@ -92,6 +92,8 @@ std::string ErrorText(int number) {
         return "Datei nicht gefunden";
     case err::kDeviceIo:
         return "Fehler bei Geräte-E/A";
+    case err::kFileExists:
+        return "Datei existiert bereits";
     case err::kDiskFull:
         return "Datenträger voll";
     case err::kPastEndOfFile:

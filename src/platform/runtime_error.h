@@ -15,6 +15,7 @@ inline constexpr int kOutOfMemory = 7;
 inline constexpr int kInternal = 51;
 inline constexpr int kFileNotFound = 53;
 inline constexpr int kDeviceIo = 57;
+inline constexpr int kFileExists = 58;
 inline constexpr int kDiskFull = 61;
 inline constexpr int kPastEndOfFile = 62;
 inline constexpr int kPermissionDenied = 70;

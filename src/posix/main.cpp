@@ -2,6 +2,7 @@
 
 #include <unistd.h>
 
+#include <cstdlib>
 #include <exception>
 #include <iostream>
 
@@ -9,6 +10,10 @@
 #include "update/main.h"
 
 int main(int argc, char** argv) {
+    // While TZ is unset, the C library asks the system about the time zone's file at every
+    // conversion of a local time, and reading an archive's directory converts the time of each
+    // entry. The same file named in TZ is read once.
+    ::setenv("TZ", ":/etc/localtime", 0);
     try {
         orv::posix::PosixPlatform platform(orv::posix::SettingsOfProcess(argc, argv), std::cin,
                                            orv::posix::IsTerminal(STDIN_FILENO), std::cout,

@@ -3,21 +3,15 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
-#include <sys/inotify.h>
 #include <sys/stat.h>
-#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <map>
 #include <optional>
-#include <set>
 #include <string_view>
-#include <unordered_map>
 #include <utility>
 #include <vector>
 
@@ -28,9 +22,6 @@
 namespace orv::posix {
 namespace {
 
-// A first line longer than this is cut here: the updater only reads short version lines,
-// and a file without any line break must not be read into memory whole.
-constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kChunk = 64 * 1024;
 // What one request to the kernel copies at most.
 constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
@@ -62,16 +53,6 @@ bool IsProgramName(const std::string& nativePath) {
                kSuffix;
 }
 
-// Lets everyone who may read the file run it too. Where that is not possible the file stays
-// as it is: it is still the right file, only not startable.
-void MakeRunnable(const std::string& nativePath) {
-    struct stat st {};
-    if (::stat(nativePath.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return;
-    const mode_t mode = st.st_mode & 07777;
-    const mode_t runnable = mode | ((mode & 0444) >> 2);
-    if (runnable != mode) ::chmod(nativePath.c_str(), runnable);
-}
-
 bool Exists(const std::string& nativePath) {
     struct stat st {};
     return ::lstat(nativePath.c_str(), &st) == 0;
@@ -91,31 +72,6 @@ std::optional<std::string> ScanWithoutCase(const std::string& directory, const s
         if (!best || candidate < *best) best = std::string(candidate);
     }
     return best;
-}
-
-// File systems whose every change the kernel reports to a watching program: local disks and
-// memory. A network share is changed by other computers without a word, so its folders are
-// read anew each time.
-bool ReportsEveryChange(const std::string& directory) {
-    struct statfs info {};
-    if (::statfs(directory.c_str(), &info) != 0) return false;
-    constexpr std::array<unsigned long, 13> kLocal = {
-        0xEF53,     // ext2, ext3, ext4
-        0x58465342, // xfs
-        0x9123683E, // btrfs
-        0x01021994, // tmpfs
-        0xF2F52010, // f2fs
-        0x794C7630, // overlayfs
-        0x2FC12FC1, // zfs
-        0x3153464A, // jfs
-        0x52654973, // reiserfs
-        0x4D44,     // FAT
-        0x2011BAB0, // exFAT
-        0x5346544E, // NTFS (ntfs-3g)
-        0x7366746E, // NTFS (ntfs3)
-    };
-    const auto type = static_cast<unsigned long>(info.f_type);
-    return std::find(kLocal.begin(), kLocal.end(), type) != kLocal.end();
 }
 
 struct FileStatus {
@@ -193,24 +149,6 @@ bool CopyInKernel(int in, int out) {
         Fail(errno);
     }
 }
-
-// A temporary file that is removed again unless it was kept.
-class TemporaryFile {
-  public:
-    explicit TemporaryFile(std::string path) : path_(std::move(path)) {}
-    ~TemporaryFile() {
-        if (!kept_) ::unlink(path_.c_str());
-    }
-    TemporaryFile(const TemporaryFile&) = delete;
-    TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-    const std::string& path() const { return path_; }
-    void keep() { kept_ = true; }
-
-  private:
-    std::string path_;
-    bool kept_ = false;
-};
 
 class PosixOutputFile : public OutputFile {
   public:
@@ -293,224 +231,125 @@ class PosixRandomAccessFile : public RandomAccessFile {
     UniqueFd fd_;
 };
 
-} // namespace
-
-// A component of a path that was found under another spelling in a watched folder.
-struct CaseMatch {
-    int watch;
-    std::string written;
-    std::string found;
-};
-
-// The names in each folder that was searched, by their upper-case form. A folder is read once;
-// afterwards the kernel's notices of every change to it (inotify), this program's own changes
-// included, keep its names current, and a folder that is removed is forgotten. Where notices
-// cannot be had, each search reads the folder as before.
-class FolderNames {
-  public:
-    FolderNames() = default;
-    ~FolderNames() = default;
-    FolderNames(const FolderNames&) = delete;
-    FolderNames& operator=(const FolderNames&) = delete;
-
-    // The entry of the folder (st: its status) that a component named name stands for: the
-    // name itself where it exists (exact), otherwise as ScanWithoutCase(). *watch is set to the
-    // folder's watch, or -1 where the folder cannot be watched: then the folder is read for
-    // this one search, and the caller asks the kernel about the exact name itself.
-    std::optional<std::string> find(const std::string& folder, const struct stat& st,
-                                    const std::string& name, int* watch) {
-        *watch = -1;
-        takeNotices();
-        const auto known = watchOf_.find(Identity{st.st_dev, st.st_ino});
-        const Folder* names =
-            known != watchOf_.end() ? &folders_.at(known->second) : read(folder, st);
-        if (names == nullptr) return ScanWithoutCase(folder, name);
-        *watch = watchOf_.at(names->identity);
-        if (names->has(name)) return name;
-        return names->first(name);
+// Copies the file at one native path over any file at another, keeping its time and, where the
+// file system allows, its permissions.
+void CopyBetween(const std::string& sourcePath, const std::string& target) {
+    const UniqueFd in = OpenForReading(sourcePath);
+    struct stat source {};
+    if (::fstat(in.get(), &source) != 0) Fail(errno);
+    UniqueFd out{::open(target.c_str(),
+                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600)};
+    if (!out.valid()) {
+        // The target's folder is missing: the path, not the file, is not found.
+        if (errno == ENOENT) throw SystemError(err::kPathNotFound, errno);
+        Fail(errno);
     }
-
-    // Whether the folder's names are known (so that exact names need no question either).
-    bool watches(const struct stat& st) {
-        takeNotices();
-        return watchOf_.count(Identity{st.st_dev, st.st_ino}) > 0;
-    }
-
-    // A folder path whose components were found without regard to case: the path it was
-    // resolved to, while every such component would still be found the same way and the path
-    // still names the same folder (st: its status then). Remembered only for watched folders.
-    std::optional<std::string> resolvedFolder(const std::string& written, struct stat* st) {
-        const auto known = resolved_.find(written);
-        if (known == resolved_.end()) return std::nullopt;
-        const ResolvedFolder& folder = known->second;
-        if (::stat(folder.native.c_str(), st) == 0 && S_ISDIR(st->st_mode) &&
-            st->st_dev == folder.identity.device && st->st_ino == folder.identity.inode) {
-            takeNotices();
-            const bool holds = std::all_of(
-                folder.matches.begin(), folder.matches.end(), [this](const CaseMatch& match) {
-                    const auto names = folders_.find(match.watch);
-                    return names != folders_.end() && !names->second.has(match.written) &&
-                           names->second.first(match.written) == match.found;
-                });
-            if (holds) return folder.native;
-        }
-        resolved_.erase(known);
-        return std::nullopt;
-    }
-
-    void rememberFolder(const std::string& written, const std::string& native,
-                        const struct stat& st, std::vector<CaseMatch> matches) {
-        if (resolved_.size() >= kMostResolvedFolders) resolved_.clear();
-        resolved_[written] =
-            ResolvedFolder{native, Identity{st.st_dev, st.st_ino}, std::move(matches)};
-    }
-
-    // Starts the resolution of another path: notices that arrived meanwhile are taken.
-    void beginResolution() { drained_ = false; }
-
-  private:
-    struct Identity {
-        dev_t device;
-        ino_t inode;
-        bool operator<(const Identity& other) const {
-            return device != other.device ? device < other.device : inode < other.inode;
-        }
-    };
-    struct Folder {
-        Identity identity;
-        // Upper-case name -> the names that have it, in byte order.
-        std::unordered_map<std::string, std::set<std::string>> byKey;
-
-        void add(const std::string& name) { byKey[text::UCase(name)].insert(name); }
-        bool has(const std::string& name) const {
-            const auto it = byKey.find(text::UCase(name));
-            return it != byKey.end() && it->second.count(name) > 0;
-        }
-        // The first name in byte order that equals name without regard to case.
-        std::optional<std::string> first(const std::string& name) const {
-            const auto it = byKey.find(text::UCase(name));
-            if (it == byKey.end()) return std::nullopt;
-            return *it->second.begin();
-        }
-        void remove(const std::string& name) {
-            const auto it = byKey.find(text::UCase(name));
-            if (it == byKey.end()) return;
-            it->second.erase(name);
-            if (it->second.empty()) byKey.erase(it);
-        }
-    };
-
-    struct ResolvedFolder {
-        std::string native;
-        Identity identity;
-        std::vector<CaseMatch> matches;
-    };
-
-    // More distinct folder paths than an update touches: then the memory starts afresh.
-    static constexpr std::size_t kMostResolvedFolders = 4096;
-    static constexpr std::uint32_t kChanges =
-        IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_DELETE_SELF | IN_ONLYDIR;
-
-    // Reads the folder under watch; nullptr where it cannot be watched or read, or where the
-    // path no longer names the folder that was asked about.
-    const Folder* read(const std::string& folder, const struct stat& st) {
-        if (!notices_.valid()) {
-            if (unavailable_) return nullptr;
-            notices_ = UniqueFd{::inotify_init1(IN_NONBLOCK | IN_CLOEXEC)};
-            if (!notices_.valid()) {
-                unavailable_ = true;
-                return nullptr;
-            }
-        }
-        if (!ReportsEveryChange(folder)) return nullptr;
-        // Watched before it is read: a change while reading arrives as a notice afterwards.
-        const int watch = ::inotify_add_watch(notices_.get(), folder.c_str(), kChanges);
-        if (watch < 0) return nullptr;
-        const UniqueDir dir{::opendir(folder.c_str())};
-        struct stat opened {};
-        if (!dir.valid() || ::fstat(::dirfd(dir.get()), &opened) != 0 ||
-            opened.st_dev != st.st_dev || opened.st_ino != st.st_ino) {
-            forget(watch);
-            return nullptr;
-        }
-        Folder names{Identity{st.st_dev, st.st_ino}, {}};
-        while (const dirent* entry = ::readdir(dir.get())) {
-            const std::string_view name = entry->d_name;
-            if (name != "." && name != "..") names.add(std::string(name));
-        }
-        watchOf_[names.identity] = watch;
-        return &(folders_[watch] = std::move(names));
-    }
-
-    // Applies every notice that has arrived, once per resolution: the questions within one are
-    // answered from the same state.
-    void takeNotices() {
-        if (!notices_.valid() || drained_) return;
-        drained_ = true;
-        alignas(inotify_event) std::array<char, 64 * 1024> buffer;
+    if (!CopyInKernel(in.get(), out.get())) {
+        std::vector<char> buffer(kChunk);
         for (;;) {
-            const ssize_t got = ::read(notices_.get(), buffer.data(), buffer.size());
-            if (got <= 0) {
-                if (got < 0 && errno == EINTR) continue;
-                return; // nothing more (EAGAIN), or the notices failed: nothing to apply
-            }
-            for (std::size_t at = 0; at < static_cast<std::size_t>(got);) {
-                inotify_event event{};
-                std::memcpy(&event, buffer.data() + at, sizeof event);
-                const char* name = buffer.data() + at + sizeof event;
-                apply(event, event.len > 0 ? std::string(name) : std::string());
-                at += sizeof event + event.len;
-            }
+            const ssize_t got = ReadSome(in.get(), buffer.data(), buffer.size());
+            if (got == 0) break;
+            WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(got));
         }
     }
+    ::fchmod(out.get(), source.st_mode & 0777);
+    const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
+    if (::futimens(out.get(), times) != 0) Fail(errno);
+    if (out.close() != 0) Fail(errno);
+}
 
-    void apply(const inotify_event& event, const std::string& name) {
-        if ((event.mask & IN_Q_OVERFLOW) != 0) {
-            // Notices were lost: nothing remembered can be trusted.
-            forgetAll();
+// The mode of a new file: a program's name makes it runnable.
+mode_t NewFileMode(const std::string& name) {
+    return IsProgramName(name) ? 0755 : 0644;
+}
+
+// Creates a file that must not exist yet, in the folder dirFd (AT_FDCWD: name is a path).
+UniqueFd CreateExclusively(int dirFd, const std::string& name) {
+    UniqueFd fd{::openat(dirFd, name.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY,
+                         NewFileMode(name))};
+    if (fd.valid()) return fd;
+    if (errno == EEXIST) throw SystemError(err::kFileExists, errno);
+    Fail(errno);
+}
+
+// The names of a folder's entries, "." and ".." left out; the stream is read from its start.
+std::vector<std::string> NamesIn(const UniqueDir& dir) {
+    if (!dir.valid()) Fail(errno);
+    std::vector<std::string> names;
+    errno = 0;
+    while (const dirent* entry = ::readdir(dir.get())) {
+        const std::string_view name = entry->d_name;
+        if (name != "." && name != "..") names.emplace_back(name);
+    }
+    if (errno != 0) Fail(errno);
+    return names;
+}
+
+// Lets everyone who may read the file run it too. Where that is not possible the file stays
+// as it is: it is still the right file, only not startable.
+void MakeRunnableAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(st.st_mode)) {
+        return;
+    }
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t runnable = mode | ((mode & 0444) >> 2);
+    if (runnable != mode) ::fchmodat(dirFd, name.c_str(), runnable, 0);
+}
+
+// A folder held open: every operation names its file relative to the folder, so the kernel
+// walks no path and the updater resolves none.
+class PosixFolder final : public Folder {
+  public:
+    PosixFolder(UniqueFd fd, std::string native) : fd_(std::move(fd)), native_(std::move(native)) {}
+
+    std::vector<std::string> names() override {
+        // A descriptor of its own, so that reading the names starts at the first each time.
+        UniqueFd copy{::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        if (!copy.valid()) Fail(errno);
+        const UniqueDir dir{::fdopendir(copy.get())};
+        if (dir.valid()) copy.release();
+        return NamesIn(dir);
+    }
+
+    std::unique_ptr<OutputFile> createNew(const std::string& name) override {
+        return std::make_unique<PosixOutputFile>(CreateExclusively(fd_.get(), name));
+    }
+
+    void replace(const std::string& from, const std::string& to) override {
+        if (IsProgramName(to)) MakeRunnableAt(fd_.get(), from);
+        if (::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) != 0) Fail(errno);
+    }
+
+    void keepAs(const std::string& from, const std::string& to) override {
+        if (::linkat(fd_.get(), from.c_str(), fd_.get(), to.c_str(), 0) == 0) return;
+        // File systems without hard links (FAT, some network shares) get a copy.
+        if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
+            CopyBetween(Join(native_, from), Join(native_, to));
             return;
         }
-        const auto folder = folders_.find(event.wd);
-        if (folder == folders_.end()) return;
-        if ((event.mask & (IN_IGNORED | IN_DELETE_SELF)) != 0) {
-            forget(event.wd);
-        } else if ((event.mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
-            folder->second.add(name);
-        } else if ((event.mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
-            folder->second.remove(name);
-        }
+        Fail(errno);
     }
 
-    void forget(int watch) {
-        ::inotify_rm_watch(notices_.get(), watch);
-        const auto folder = folders_.find(watch);
-        if (folder == folders_.end()) return;
-        watchOf_.erase(folder->second.identity);
-        folders_.erase(folder);
+    void remove(const std::string& name) override {
+        if (::unlinkat(fd_.get(), name.c_str(), 0) != 0) Fail(errno);
     }
 
-    void forgetAll() {
-        while (!folders_.empty()) {
-            forget(folders_.begin()->first);
-        }
-    }
+    // Linux removes a file that a program still runs from as soon as it is asked to.
+    void removeAtRestart(const std::string& /*name*/) override {}
 
-    UniqueFd notices_;
-    bool unavailable_ = false;        // the kernel gives no notices to this program
-    bool drained_ = false;            // the notices were taken in this resolution
-    std::map<int, Folder> folders_;   // by watch
-    std::map<Identity, int> watchOf_; // the watch of each folder
-    std::unordered_map<std::string, ResolvedFolder> resolved_; // by the folder path as written
+  private:
+    UniqueFd fd_;
+    std::string native_;
 };
 
-PosixFileSystem::PosixFileSystem(std::string driveRoot)
-    : driveRoot_(std::move(driveRoot)), folderNames_(std::make_unique<FolderNames>()) {
+} // namespace
+
+PosixFileSystem::PosixFileSystem(std::string driveRoot) : driveRoot_(std::move(driveRoot)) {
     if (driveRoot_.empty()) driveRoot_.assign(1, '/');
     while (driveRoot_.size() > 1 && driveRoot_.back() == '/')
         driveRoot_.pop_back();
 }
-
-PosixFileSystem::~PosixFileSystem() = default;
 
 std::string PosixFileSystem::resolve(const std::string& path) const {
     std::string start;
@@ -537,69 +376,31 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
     }
 
     if (components.empty()) return start;
-    folderNames_->beginResolution();
-    const std::string last = components.back();
-    components.pop_back();
 
-    // A folder resolved before under another spelling: it and the watch of its names answer
-    // without a walk. Otherwise most paths exist as written: one question to the kernel settles
-    // those, as every component found as written is its own exact match.
-    std::string folderWritten = start;
+    // Most paths exist as written: one question to the kernel settles those, as every
+    // component found as written is its own exact match. Otherwise each component is looked
+    // for as written and then, where missing, without regard to case.
+    std::string written = start;
     for (const std::string& component : components) {
-        folderWritten = Join(folderWritten, component);
+        written = Join(written, component);
     }
-    struct stat st {};
-    std::string folder;
-    bool folderExists = true;
-    if (const auto known = folderNames_->resolvedFolder(folderWritten, &st)) {
-        folder = *known;
-    } else if (const std::string written = Join(folderWritten, last); Exists(written)) {
-        return written;
-    } else if (::stat(folderWritten.empty() ? "." : folderWritten.c_str(), &st) == 0 &&
-               S_ISDIR(st.st_mode)) {
-        folder = folderWritten;
-    } else {
-        folder = start;
-        std::vector<CaseMatch> matches;
-        bool watched = true;
-        for (const std::string& component : components) {
-            std::string found = component;
-            if (folderExists && component != "." && component != ".." &&
-                !Exists(Join(folder, component))) {
-                int watch = -1;
-                std::optional<std::string> match;
-                if (::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 &&
-                    S_ISDIR(st.st_mode)) {
-                    match =
-                        folderNames_->find(folder.empty() ? "." : folder, st, component, &watch);
-                }
-                if (match) {
-                    found = std::move(*match);
-                    matches.push_back(CaseMatch{watch, component, found});
-                    watched = watched && watch >= 0;
-                } else {
-                    folderExists = false; // nothing below a missing component exists
-                }
+    if (Exists(written)) return written;
+    std::string resolved = start;
+    bool folderExists = true; // nothing below a missing component exists
+    for (const std::string& component : components) {
+        std::string next = Join(resolved, component);
+        if (folderExists && component != "." && component != ".." && !Exists(next)) {
+            const std::optional<std::string> match =
+                ScanWithoutCase(resolved.empty() ? "." : resolved, component);
+            if (match) {
+                next = Join(resolved, *match);
+            } else {
+                folderExists = false;
             }
-            folder = Join(folder, found);
         }
-        if (folderExists) {
-            folderExists =
-                ::stat(folder.empty() ? "." : folder.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
-        }
-        if (folderExists && watched && !matches.empty()) {
-            folderNames_->rememberFolder(folderWritten, folder, st, std::move(matches));
-        }
+        resolved = std::move(next);
     }
-
-    // Then the last component in that folder.
-    const std::string inFolder = Join(folder, last);
-    if (!folderExists || last == "." || last == "..") return inFolder;
-    if (folder != folderWritten && !folderNames_->watches(st) && Exists(inFolder)) return inFolder;
-    int watch = -1;
-    const std::optional<std::string> match =
-        folderNames_->find(folder.empty() ? "." : folder, st, last, &watch);
-    return match ? Join(folder, *match) : inFolder;
+    return resolved;
 }
 
 void PosixFileSystem::probeOpen(const std::string& path) {
@@ -609,41 +410,8 @@ void PosixFileSystem::probeOpen(const std::string& path) {
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    const UniqueFd in = OpenForReading(resolve(from));
-    struct stat source {};
-    if (::fstat(in.get(), &source) != 0) Fail(errno);
-
-    const std::string target = resolve(to);
-    const std::size_t slash = target.rfind('/');
-    const std::string directory = slash == std::string::npos ? "" : target.substr(0, slash + 1);
-    const std::string name = slash == std::string::npos ? target : target.substr(slash + 1);
-    // One fixed name beside the target: a copy that was killed halfway leaves its part there,
-    // and the next copy to the same target takes it over instead of leaving it for ever.
-    const std::string partPath = directory + "." + name + ".orvtmp-copy";
-    UniqueFd out{::open(partPath.c_str(),
-                        O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW, 0600)};
-    if (!out.valid()) {
-        // The target's folder is missing: the path, not the file, is not found.
-        if (errno == ENOENT) throw SystemError(err::kPathNotFound, errno);
-        Fail(errno);
-    }
-    TemporaryFile temporary{partPath};
-
-    if (!CopyInKernel(in.get(), out.get())) {
-        std::vector<char> buffer(kChunk);
-        for (;;) {
-            const ssize_t got = ReadSome(in.get(), buffer.data(), buffer.size());
-            if (got == 0) break;
-            WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(got));
-        }
-    }
-    // The permissions follow the source where the file system allows it.
-    ::fchmod(out.get(), source.st_mode & 0777);
-    const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
-    if (::futimens(out.get(), times) != 0) Fail(errno);
-    if (out.close() != 0) Fail(errno);
-    if (::rename(temporary.path().c_str(), target.c_str()) != 0) Fail(errno);
-    temporary.keep();
+    const std::string source = resolve(from);
+    CopyBetween(source, resolve(to));
 }
 
 void PosixFileSystem::deleteFile(const std::string& path) {
@@ -657,33 +425,13 @@ FileTime PosixFileSystem::modificationTime(const std::string& path) {
 }
 
 std::string PosixFileSystem::readFirstLine(const std::string& path) {
-    const UniqueFd fd = OpenForReading(resolve(path));
-    // Reading must wait for data like any ordinary read.
-    const int flags = ::fcntl(fd.get(), F_GETFL);
-    if (flags >= 0) ::fcntl(fd.get(), F_SETFL, flags & ~O_NONBLOCK);
-
-    std::string line;
-    bool anyByte = false;
-    std::vector<char> buffer(4096);
-    while (line.size() < kMaxFirstLine) {
-        const ssize_t got = ReadSome(fd.get(), buffer.data(), buffer.size());
-        if (got == 0) break;
-        anyByte = true;
-        for (ssize_t i = 0; i < got; ++i) {
-            const char c = buffer[static_cast<std::size_t>(i)];
-            if (c == '\r' || c == '\n') return line;
-            line += c;
-            if (line.size() == kMaxFirstLine) return line;
-        }
-    }
-    if (!anyByte) throw RuntimeError(err::kPastEndOfFile);
-    return line;
+    return FirstLineOf(*openForReading(path));
 }
 
 void PosixFileSystem::replaceFile(const std::string& from, const std::string& to) {
     const std::string source = resolve(from);
     const std::string target = resolve(to);
-    if (IsProgramName(target)) MakeRunnable(source);
+    if (IsProgramName(target)) MakeRunnableAt(AT_FDCWD, source);
     if (::rename(source.c_str(), target.c_str()) != 0) Fail(errno);
 }
 
@@ -722,31 +470,58 @@ void PosixFileSystem::createDirectory(const std::string& path) {
 std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path) {
     const std::string native = resolve(path);
     UniqueFd fd{::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
-                       IsProgramName(native) ? 0755 : 0644)};
+                       NewFileMode(native))};
     if (!fd.valid()) Fail(errno);
     return std::make_unique<PosixOutputFile>(std::move(fd));
 }
 
+std::unique_ptr<OutputFile> PosixFileSystem::createNewFile(const std::string& path) {
+    return std::make_unique<PosixOutputFile>(CreateExclusively(AT_FDCWD, resolve(path)));
+}
+
+std::vector<std::string> PosixFileSystem::folderNames(const std::string& folder) {
+    const UniqueDir dir{::opendir(resolve(folder).c_str())};
+    return NamesIn(dir);
+}
+
+std::unique_ptr<Folder> PosixFileSystem::openFolder(const std::string& folder) {
+    std::string native = resolve(folder);
+    UniqueFd fd{::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (!fd.valid()) {
+        if (errno == ENOENT || errno == ENOTDIR) throw SystemError(err::kPathNotFound, errno);
+        Fail(errno);
+    }
+    return std::make_unique<PosixFolder>(std::move(fd), std::move(native));
+}
+
 namespace {
 
-// Opens a regular file, nothing else (a folder raises 75).
-UniqueFd OpenRegularFile(const std::string& native, int flags) {
+// Opens a regular file, nothing else (a folder raises 75), and shares it as Windows would: a
+// file opened for reading (a shared lock) may be read by others meanwhile, a file opened for
+// update (an exclusive lock) by no one. A file that another open holds against this raises 70.
+UniqueFd OpenRegularFile(const std::string& native, int flags, int lock) {
     UniqueFd fd{::open(native.c_str(), flags | O_CLOEXEC | O_NOCTTY)};
     if (!fd.valid()) Fail(errno);
     struct stat st {};
     if (::fstat(fd.get(), &st) != 0) Fail(errno);
     if (!S_ISREG(st.st_mode)) throw RuntimeError(err::kPathFileAccess);
+    while (::flock(fd.get(), lock | LOCK_NB) != 0) {
+        if (errno == EWOULDBLOCK) throw SystemError(err::kPermissionDenied, errno);
+        // A file system without locks shares the file as it is.
+        if (errno != EINTR) break;
+    }
     return fd;
 }
 
 } // namespace
 
 std::unique_ptr<InputFile> PosixFileSystem::openForReading(const std::string& path) {
-    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDONLY));
+    return std::make_unique<PosixRandomAccessFile>(
+        OpenRegularFile(resolve(path), O_RDONLY, LOCK_SH));
 }
 
 std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
-    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDWR));
+    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDWR, LOCK_EX));
 }
 
 std::string PosixFileSystem::nativePath(const std::string& path) {

@@ -5,23 +5,17 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 
 namespace orv::posix {
-
-// The names of the folders that were searched without regard to case (defined with the file
-// system).
-class FolderNames;
 
 class PosixFileSystem : public FileSystem {
   public:
     // driveRoot: the folder that a rooted path without a drive ("\x") and a path with a drive
     // letter ("C:\x") lie below; "/" for the real root.
     explicit PosixFileSystem(std::string driveRoot = "/");
-    ~PosixFileSystem() override;
-    PosixFileSystem(const PosixFileSystem&) = delete;
-    PosixFileSystem& operator=(const PosixFileSystem&) = delete;
 
     // Windows-style path -> POSIX path: "\" becomes "/"; each component that exists is found
     // without regard to case (an exact match wins, otherwise the first match in byte order of
@@ -45,16 +39,16 @@ class PosixFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    std::vector<std::string> folderNames(const std::string& folder) override;
+    // The folder held open: its operations are the kernel's on names relative to it.
+    std::unique_ptr<Folder> openFolder(const std::string& folder) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
 
   private:
     std::string driveRoot_;
-    // Remembers folder contents between calls, so that a name that does not exist as written
-    // costs no reading of its folder; resolve() stays const, as its result does not depend on
-    // what is remembered.
-    std::unique_ptr<FolderNames> folderNames_;
 };
 
 } // namespace orv::posix

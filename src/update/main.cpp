@@ -2,10 +2,14 @@
 
 #include "update/main.h"
 
+#include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "archive/zipkit/archive_contents.h"
+#include "archive/zipkit/known_folder.h"
+#include "archive/zipkit/mask.h"
 #include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zipkit.h"
@@ -158,7 +162,7 @@ void DealWithLeftBackup(UpdateRun& run) {
 bool BackUpArchive(UpdateRun& run) {
     FileSystem& files = run.os.files();
     if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
-    files.copyFile(run.ArchivePath, run.BackupPath);
+    CopyIntoPlace(files, run.ArchivePath, run.BackupPath);
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
                       "Ihnen fehlen die Schreibrechte für das Installationsverzeichnis von ORVEN!";
@@ -311,15 +315,31 @@ InstallationDirs Dirs(const UpdateRun& run) {
     return {run.InstallDir, run.DbDir1, run.DbDir2, run.DbDir3};
 }
 
-// The files that the installation will replace: every file of the plan that exists already.
+// The files that the installation will replace: every file of the plan that exists already,
+// under the name its folder holds it by. Each folder is read once; a folder that cannot be read
+// (most often one that does not exist yet) holds nothing to replace.
 std::vector<std::string> FilesToReplace(UpdateRun& run) {
     FileSystem& files = run.os.files();
     const std::vector<RowPlacement> rows = PlaceEntries(
         ExtractionPlan(Dirs(run)), zipkit::EntryNames(files, run.ArchivePath), run.ArchivePath);
+    std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
     std::vector<std::string> paths;
     for (const RowPlacement& row : rows) {
         for (const PlacedEntry& entry : row.entries) {
-            if (!entry.folder) paths.push_back(entry.path);
+            if (entry.folder) continue;
+            const std::size_t slash = entry.path.rfind('\\');
+            const std::string folder = entry.path.substr(0, slash + 1);
+            const auto [known, isNew] = folders.try_emplace(zipkit::FoldedPath(folder));
+            if (isNew) {
+                try {
+                    known->second = std::make_unique<zipkit::KnownFolder>(files, folder, false);
+                } catch (const RuntimeError&) {
+                }
+            }
+            if (known->second == nullptr) continue;
+            if (const auto name = known->second->find(entry.path.substr(slash + 1))) {
+                paths.push_back(known->second->pathOf(*name));
+            }
         }
     }
     return paths;

@@ -48,6 +48,8 @@ template <typename T, auto Close, auto Invalid = NoHandle<T>> class Unique {
 
 // A kernel object: file, process or thread.
 using KernelHandle = Unique<HANDLE, ::CloseHandle, InvalidHandleValue>;
+// A search of a folder's entries.
+using FindHandle = Unique<HANDLE, ::FindClose, InvalidHandleValue>;
 // A window and, with it, its child windows.
 using WindowHandle = Unique<HWND, ::DestroyWindow>;
 // GDI objects of our own making.

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string_view>
 
 #include "platform/runtime_error.h"
 #include "win32/encoding.h"
@@ -180,25 +181,7 @@ FileTime Win32FileSystem::modificationTime(const std::string& path) {
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
-    const KernelHandle file = OpenForReading(path);
-    std::string line;
-    std::array<char, 4096> chunk{};
-    bool readAnything = false;
-    for (;;) {
-        DWORD read = 0;
-        if (!ReadFile(file.get(), chunk.data(), static_cast<DWORD>(chunk.size()), &read, nullptr)) {
-            RaiseLastError();
-        }
-        if (read == 0) break;
-        readAnything = true;
-        const auto end = chunk.begin() + read;
-        const auto lineEnd =
-            std::find_if(chunk.begin(), end, [](char c) { return c == '\r' || c == '\n'; });
-        line.append(chunk.begin(), lineEnd);
-        if (lineEnd != end) break;
-    }
-    if (!readAnything) throw RuntimeError(err::kPastEndOfFile);
-    return TextLineToUtf8(line);
+    return TextLineToUtf8(FirstLineOf(*openForReading(path)));
 }
 
 void Win32FileSystem::replaceFile(const std::string& from, const std::string& to) {
@@ -210,7 +193,10 @@ void Win32FileSystem::replaceFile(const std::string& from, const std::string& to
 
 void Win32FileSystem::keepAs(const std::string& from, const std::string& to) {
     if (CreateHardLinkW(ApiPath(to).c_str(), ApiPath(from).c_str(), nullptr)) return;
-    // Volumes without hard links (FAT, some network shares) get a copy.
+    const DWORD code = GetLastError();
+    // A name that is taken stays as it is; volumes without hard links (FAT, some network
+    // shares) get a copy.
+    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) RaiseWin32Error(code);
     copyFile(from, to);
 }
 
@@ -230,11 +216,45 @@ void Win32FileSystem::createDirectory(const std::string& path) {
     RaiseWin32Error(code);
 }
 
-std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path) {
-    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+namespace {
+
+std::unique_ptr<OutputFile> CreateForWriting(const std::string& path, DWORD disposition) {
+    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    return std::make_unique<Win32OutputFile>(std::move(file));
+    if (file.valid()) return std::make_unique<Win32OutputFile>(std::move(file));
+    const DWORD code = GetLastError();
+    // Only a new file's name can be taken already.
+    if (code == ERROR_FILE_EXISTS) throw SystemError(err::kFileExists, static_cast<int>(code));
+    RaiseWin32Error(code);
+}
+
+} // namespace
+
+std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path) {
+    return CreateForWriting(path, CREATE_ALWAYS);
+}
+
+std::unique_ptr<OutputFile> Win32FileSystem::createNewFile(const std::string& path) {
+    return CreateForWriting(path, CREATE_NEW);
+}
+
+std::vector<std::string> Win32FileSystem::folderNames(const std::string& folder) {
+    std::wstring pattern = ApiPath(folder);
+    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+    pattern += L'*';
+    WIN32_FIND_DATAW found{};
+    // One request fetches many entries at a time; the short 8.3 names are not asked for.
+    const FindHandle search{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                             FindExSearchNameMatch, nullptr,
+                                             FIND_FIRST_EX_LARGE_FETCH)};
+    if (!search.valid()) RaiseLastError();
+    std::vector<std::string> names;
+    do {
+        const std::wstring_view name = found.cFileName;
+        if (name != L"." && name != L"..") names.push_back(Utf8(name));
+    } while (FindNextFileW(search.get(), &found));
+    if (GetLastError() != ERROR_NO_MORE_FILES) RaiseLastError();
+    return names;
 }
 
 std::unique_ptr<InputFile> Win32FileSystem::openForReading(const std::string& path) {

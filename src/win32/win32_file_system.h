@@ -20,6 +20,8 @@ class Win32FileSystem final : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    std::vector<std::string> folderNames(const std::string& folder) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;

@@ -348,6 +348,17 @@ TEST_P(FileSystemContract, KeepAsGivesASecondNameAndLeavesTheFileAlone) {
         files().replaceFile(path("neu.tmp"), path("orven32.exe"));
         EXPECT_EQ(read("orven32.exe"), "MZ neu");
         EXPECT_EQ(read("orven32.exe.alt"), "MZ alt");
+
+        // A second name that is taken stays as it is.
+        const auto keepOverTaken = [&] {
+            if (through == Through::Paths) {
+                files().keepAs(path("orven32.exe"), path("orven32.exe.alt"));
+            } else {
+                files().openFolder(folder())->keepAs("orven32.exe", "orven32.exe.alt");
+            }
+        };
+        EXPECT_EQ(ErrorOf(keepOverTaken), err::kPathFileAccess);
+        EXPECT_EQ(read("orven32.exe.alt"), "MZ alt");
     }
     EXPECT_EQ(ErrorOf([&] { files().keepAs(path("fehlt.exe"), path("fehlt.alt")); }),
               err::kFileNotFound);

@@ -208,6 +208,17 @@ std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path
     return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
 }
 
+std::unique_ptr<OutputFile> FaultyFileSystem::createNewFile(const std::string& path) {
+    tick(FileOp::CreateFile);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    return std::make_unique<FaultyOutputFile>(*this, real_.createNewFile(path));
+}
+
+std::vector<std::string> FaultyFileSystem::folderNames(const std::string& folder) {
+    tick(FileOp::Exists);
+    return real_.folderNames(folder);
+}
+
 std::unique_ptr<InputFile> FaultyFileSystem::openForReading(const std::string& path) {
     std::unique_ptr<InputFile> real = real_.openForReading(path);
     if (!readFault_) return real;

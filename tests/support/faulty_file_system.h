@@ -83,6 +83,9 @@ class FaultyFileSystem : public FileSystem {
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
+    std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // Counted as a question whether files exist.
+    std::vector<std::string> folderNames(const std::string& folder) override;
     // Opening for reading is not counted: the updater's own steps are what the faults test.
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;

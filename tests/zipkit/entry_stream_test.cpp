@@ -64,7 +64,7 @@ std::string NextEntry(EntryStream& stream) {
     std::string data;
     while (true) {
         const EntryPiece& piece = stream.next();
-        data.append(piece.buffer.data(), piece.size);
+        data.append(piece.data, piece.size);
         if (piece.last) return data;
     }
 }

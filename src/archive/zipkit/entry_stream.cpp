@@ -10,7 +10,7 @@
 namespace orv::zipkit {
 namespace {
 
-// Eight pieces of 128 KiB: enough to keep both threads busy, 1 MiB in all.
+// Eight buffers of 128 KiB: enough to keep both threads busy, 1 MiB in all.
 constexpr std::size_t kPieceSize = 128 * 1024;
 constexpr std::size_t kPieceCount = 8;
 
@@ -37,41 +37,48 @@ EntryStream::~EntryStream() {
 
 const EntryPiece& EntryStream::next() {
     std::unique_lock lock{mutex_};
-    if (current_.buffer.size() == kPieceSize) {
-        free_.push_back(std::move(current_.buffer));
-        bufferFree_.notify_one();
+    while (at_ == current_.segments.size()) {
+        if (current_.failure) std::rethrow_exception(current_.failure);
+        if (current_.buffer.size() == kPieceSize) {
+            free_.push_back(std::move(current_.buffer));
+            bufferFree_.notify_one();
+        }
+        batchReady_.wait(lock, [this] { return !ready_.empty(); });
+        current_ = std::move(ready_.front());
+        ready_.pop_front();
+        at_ = 0;
     }
-    pieceReady_.wait(lock, [this] { return !ready_.empty(); });
-    current_ = std::move(ready_.front());
-    ready_.pop_front();
-    if (current_.failure) std::rethrow_exception(current_.failure);
-    return current_;
+    const Segment& segment = current_.segments[at_++];
+    piece_ = EntryPiece{current_.buffer.data() + segment.offset, segment.size, segment.last};
+    return piece_;
 }
 
 void EntryStream::read(const std::stop_token& stop) {
+    Batch batch;
     try {
         for (const EntryToRead& entry : entries_) {
-            if (stop.stop_requested()) return;
-            readEntry(stop, entry);
+            if (stop.stop_requested() || !readEntry(stop, entry, batch)) return;
         }
     } catch (...) {
-        hand(EntryPiece{{}, 0, true, std::current_exception()});
+        batch.failure = std::current_exception();
     }
+    hand(batch);
 }
 
-void EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entry) {
+bool EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entry, Batch& batch) {
     ZipEntryReader reader{zip_fopen_index(archive_, entry.index, 0)};
     if (reader.get() == nullptr) throw ZipError(*zip_get_error(archive_), entry.shown);
 
     std::uint64_t total = 0;
-    bool ended = false;
-    while (!ended) {
-        std::vector<char> buffer;
-        if (!takeBuffer(stop, buffer)) return;
-        std::size_t filled = 0;
-        while (filled < buffer.size()) {
+    for (;;) {
+        if (batch.buffer.empty() && !takeBuffer(stop, batch.buffer)) return false;
+        const std::size_t start =
+            batch.segments.empty() ? 0 : batch.segments.back().offset + batch.segments.back().size;
+        std::size_t filled = start;
+        bool ended = false;
+        while (filled < batch.buffer.size()) {
             const zip_int64_t n =
-                zip_fread(reader.get(), buffer.data() + filled, buffer.size() - filled);
+                zip_fread(reader.get(), batch.buffer.data() + filled, batch.buffer.size() - filled);
             if (n < 0) throw ZipError(*zip_file_get_error(reader.get()), entry.shown);
             if (n == 0) {
                 ended = true;
@@ -86,7 +93,9 @@ void EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entr
             if (verdict != ZIP_ER_OK) throw ZipError(verdict, entry.shown);
             if (total != entry.size) throw ErrorAbout(err::kZipDamaged, entry.shown);
         }
-        hand(EntryPiece{std::move(buffer), filled, ended, {}});
+        batch.segments.push_back(Segment{start, filled - start, ended});
+        if (filled == batch.buffer.size()) hand(batch);
+        if (ended) return true;
     }
 }
 
@@ -98,12 +107,13 @@ bool EntryStream::takeBuffer(const std::stop_token& stop, std::vector<char>& buf
     return true;
 }
 
-void EntryStream::hand(EntryPiece piece) {
+void EntryStream::hand(Batch& batch) {
     {
         const std::lock_guard lock{mutex_};
-        ready_.push_back(std::move(piece));
+        ready_.push_back(std::move(batch));
     }
-    pieceReady_.notify_one();
+    batch = Batch{};
+    batchReady_.notify_one();
 }
 
 } // namespace orv::zipkit

@@ -24,15 +24,15 @@ struct EntryToRead {
 
 // One piece of an entry's data, in order.
 struct EntryPiece {
-    std::vector<char> buffer;
-    std::size_t size = 0; // bytes of buffer in use
+    const char* data = nullptr;
+    std::size_t size = 0; // bytes at data
     bool last = false;    // the entry's final piece: its length and checksum are correct
-    std::exception_ptr failure;
 };
 
 // Reads the given entries one after another, each in full, with libzip's checks and ours: no
 // more bytes than the entry declares (a small entry must not unpack into a huge file), no fewer,
 // and the checksum. Memory stays bounded: the reader waits while all its buffers are handed over.
+// Small entries share a buffer, so that the two threads meet once per buffer, not per entry.
 // The archive must not be used by anyone else until the stream is gone.
 class EntryStream {
   public:
@@ -47,19 +47,36 @@ class EntryStream {
     const EntryPiece& next();
 
   private:
+    struct Segment {
+        std::size_t offset = 0;
+        std::size_t size = 0;
+        bool last = false;
+    };
+    // A buffer handed over: the pieces in it in order and, after them, the error that ended the
+    // reading, if one did.
+    struct Batch {
+        std::vector<char> buffer;
+        std::vector<Segment> segments;
+        std::exception_ptr failure;
+    };
+
     void read(const std::stop_token& stop);
-    void readEntry(const std::stop_token& stop, const EntryToRead& entry);
+    // Reads the entry into the batch, handing over every buffer that it fills; false when the
+    // stream is stopped meanwhile.
+    bool readEntry(const std::stop_token& stop, const EntryToRead& entry, Batch& batch);
     bool takeBuffer(const std::stop_token& stop, std::vector<char>& buffer);
-    void hand(EntryPiece piece);
+    void hand(Batch& batch);
 
     zip_t* archive_;
     const std::vector<EntryToRead> entries_;
     std::mutex mutex_;
     std::condition_variable_any bufferFree_;
-    std::condition_variable pieceReady_;
+    std::condition_variable batchReady_;
     std::vector<std::vector<char>> free_;
-    std::deque<EntryPiece> ready_;
-    EntryPiece current_;
+    std::deque<Batch> ready_;
+    Batch current_;
+    std::size_t at_ = 0; // the next segment of current_
+    EntryPiece piece_;
     // Last, so that it starts when everything else exists and is stopped before it goes.
     std::jthread reader_;
 };

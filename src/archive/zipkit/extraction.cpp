@@ -1,6 +1,7 @@
 #include "archive/zipkit/extraction.h"
 
 #include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <set>
@@ -9,6 +10,7 @@
 #include "archive/zipkit/entry_checks.h"
 #include "archive/zipkit/entry_path.h"
 #include "archive/zipkit/entry_stream.h"
+#include "archive/zipkit/known_folder.h"
 #include "archive/zipkit/mask.h"
 #include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
@@ -20,11 +22,6 @@ namespace {
 
 // How many files are moved into place between two chances for the status window to answer.
 constexpr std::size_t kPlacementsBetweenMessages = 16;
-
-struct StagedFile {
-    std::string temporary;
-    std::string target;
-};
 
 std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
                                          const std::string& targetFolder) {
@@ -46,13 +43,17 @@ class FolderMaker {
   public:
     explicit FolderMaker(FileSystem& files) : files_(files) {}
 
-    void ensure(const std::string& folder) {
+    // True when the folder itself was made now (it then holds nothing yet).
+    bool ensure(const std::string& folder) {
+        bool made = false;
         for (const std::string& level : FolderLevels(folder)) {
             const std::u32string key = FoldedPath(level);
             if (known_.count(key) > 0) continue;
-            if (!files_.directoryExists(level)) files_.createDirectory(level);
+            made = !files_.directoryExists(level);
+            if (made) files_.createDirectory(level);
             known_.insert(key);
         }
+        return made;
     }
 
   private:
@@ -60,15 +61,46 @@ class FolderMaker {
     std::set<std::u32string> known_;
 };
 
-// Writes one entry's data, as the stream hands it over, into a new file. The file is made only
-// once the entry's first piece is there, so an entry that cannot be read leaves nothing behind.
-void WriteEntry(FileSystem& files, EntryStream& stream, const PlannedEntry& entry,
-                const std::string& path, const std::function<void(std::uint64_t)>& written) {
+// The folders of the call's targets, each opened and read once.
+class TargetFolders {
+  public:
+    explicit TargetFolders(FileSystem& files) : files_(files), maker_(files) {}
+
+    // The folder, made where it is missing.
+    KnownFolder& ensure(const std::string& folder) {
+        const std::u32string key = FoldedPath(folder);
+        const auto known = folders_.find(key);
+        if (known != folders_.end()) return *known->second;
+        const bool made = maker_.ensure(folder);
+        return *(folders_[key] = std::make_unique<KnownFolder>(files_, folder, made));
+    }
+
+    // Makes the folder (an entry that is a folder) without opening it.
+    void make(const std::string& folder) { maker_.ensure(folder); }
+
+  private:
+    FileSystem& files_;
+    FolderMaker maker_;
+    std::map<std::u32string, std::unique_ptr<KnownFolder>> folders_;
+};
+
+struct StagedFile {
+    KnownFolder* folder;
+    std::string temporary; // names in the folder
+    std::string target;
+};
+
+// Writes one entry's data, as the stream hands it over, into a new file beside its target. The
+// file is made only once the entry's first piece is there, so an entry that cannot be read
+// leaves nothing behind. Returns the new file's name.
+std::string WriteEntry(TemporaryFiles& temporaries, KnownFolder& folder, EntryStream& stream,
+                       const PlannedEntry& entry, const std::string& target,
+                       const std::function<void(std::uint64_t)>& written) {
     const EntryPiece* piece = &stream.next();
-    const std::unique_ptr<OutputFile> out = files.createFile(path);
+    auto [name, out] = temporaries.createBeside(folder, target);
     while (true) {
         if (piece->size > 0) {
-            out->write(piece->buffer.data(), piece->size);
+            out->write(piece->data, piece->size);
             written(piece->size);
         }
         if (piece->last) break;
@@ -76,27 +108,32 @@ void WriteEntry(FileSystem& files, EntryStream& stream, const PlannedEntry& entr
     }
     if (entry.modified) out->setModificationTime(*entry.modified);
     out->close();
+    return name;
 }
 
 struct Placement {
+    KnownFolder* folder;
     std::string target;
     std::optional<std::string> backup; // a second name of the old file
     bool replaced = false;             // the new file is in place
 };
 
 // Puts every target back as it was: the old file where there was one, none where there was
-// none. An old file that cannot be put back stays in its backup, so it is never lost.
-void RollBack(FileSystem& files, const std::vector<Placement>& placements,
-              TemporaryFiles& temporaries) {
+// none. An old file that cannot be put back stays in its backup, so it is never lost. A target
+// that the new file never reached still is the old file, unless it was moved aside: only then
+// does its backup go back (a backup that is a second name of the target itself goes with the
+// temporary files: on Linux, moving one name of a file over another does nothing).
+void RollBack(const std::vector<Placement>& placements, TemporaryFiles& temporaries) {
     for (auto it = placements.rbegin(); it != placements.rend(); ++it) {
+        KnownFolder& folder = *it->folder;
         try {
-            if (it->backup) {
-                files.replaceFile(*it->backup, it->target);
+            if (it->backup && (it->replaced || !folder.holds(it->target))) {
+                folder.replace(*it->backup, it->target);
             } else if (it->replaced) {
-                files.deleteFile(it->target);
+                folder.remove(it->target);
             }
         } catch (const RuntimeError&) {
-            if (it->backup) temporaries.keep(*it->backup);
+            if (it->backup) temporaries.keep(folder, *it->backup);
         }
     }
 }
@@ -105,23 +142,24 @@ void RollBack(FileSystem& files, const std::vector<Placement>& placements,
 // where it stands, but it can be moved aside within its folder under a name of ours, and the new
 // file moved in after it; the old one is removed once it is free (at the end of the call, by the
 // next run, or when the system restarts). oldKept: the old file has a second name to go back to.
-void MoveIn(FileSystem& files, TemporaryFiles& temporaries, const StagedFile& file, bool oldKept) {
+void MoveIn(TemporaryFiles& temporaries, const StagedFile& file, bool oldKept) {
+    KnownFolder& folder = *file.folder;
     try {
-        files.replaceFile(file.temporary, file.target);
+        folder.replace(file.temporary, file.target);
         return;
     } catch (const RuntimeError& error) {
         if (error.number() != err::kPermissionDenied || !oldKept) throw;
     }
-    files.replaceFile(file.target, temporaries.asideOf(file.target));
-    files.replaceFile(file.temporary, file.target);
+    folder.replace(file.target, temporaries.asideOf(folder, file.target));
+    folder.replace(file.temporary, file.target);
 }
 
 // Moves each new file over its target in one step, keeping the old one under a second name
 // until all are in place: whenever the updater stops, each target is the old or the new file.
 // Thousands of moves take seconds on a slow volume, so the status window is let answer now and
 // then, although no percentage moves on.
-void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
-                TemporaryFiles& temporaries, PercentProgress& progress) {
+void PlaceFiles(const std::vector<StagedFile>& staged, TemporaryFiles& temporaries,
+                PercentProgress& progress) {
     std::vector<Placement> placements;
     placements.reserve(staged.size());
     try {
@@ -129,18 +167,20 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
             if (placements.size() % kPlacementsBetweenMessages == kPlacementsBetweenMessages - 1) {
                 progress.stillWorking();
             }
-            Placement& placement = placements.emplace_back(Placement{file.target, {}, false});
-            if (files.fileExists(file.target)) {
-                const std::string backup = temporaries.asideOf(file.target);
-                files.keepAs(file.target, backup);
+            KnownFolder& folder = *file.folder;
+            Placement& placement =
+                placements.emplace_back(Placement{&folder, file.target, {}, false});
+            if (folder.holds(file.target)) {
+                const std::string backup = temporaries.asideOf(folder, file.target);
+                folder.keepAs(file.target, backup);
                 placement.backup = backup;
             }
-            MoveIn(files, temporaries, file, placement.backup.has_value());
-            temporaries.moved(file.temporary);
+            MoveIn(temporaries, file, placement.backup.has_value());
+            temporaries.moved(folder, file.temporary);
             placement.replaced = true;
         }
     } catch (const RuntimeError&) {
-        RollBack(files, placements, temporaries);
+        RollBack(placements, temporaries);
         throw;
     }
 }
@@ -157,7 +197,7 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
         totalBytes += entry.size;
     }
     std::uint64_t doneBytes = 0;
-    const auto written = [&](std::uint64_t bytes) {
+    const auto onWritten = [&](std::uint64_t bytes) {
         doneBytes += bytes;
         progress.advance(doneBytes, totalBytes);
     };
@@ -167,22 +207,26 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
         if (!entry.folder) toRead.push_back({entry.index, entry.size, PrintableName(entry.name)});
     }
 
-    TemporaryFiles temporaries{files};
-    FolderMaker folders{files};
+    TargetFolders folders{files};
+    TemporaryFiles temporaries;
     std::vector<StagedFile> staged;
     EntryStream stream{archive, std::move(toRead)};
     for (const PlannedEntry& entry : entries) {
         if (entry.folder) {
-            folders.ensure(entry.target);
+            folders.make(entry.target);
             continue;
         }
-        folders.ensure(entry.target.substr(0, entry.target.rfind('\\')));
-        temporaries.clearLeftovers(entry.target);
-        const std::string temporary = temporaries.beside(entry.target);
-        WriteEntry(files, stream, entry, temporary, written);
-        staged.push_back({temporary, entry.target});
+        const std::size_t slash = entry.target.rfind('\\');
+        KnownFolder& folder = folders.ensure(entry.target.substr(0, slash + 1));
+        const std::string leaf = entry.target.substr(slash + 1);
+        // An existing file keeps the name it has; a new one gets the archive's.
+        const std::string target = folder.find(leaf).value_or(leaf);
+        temporaries.clearLeftovers(folder, target);
+        const std::string temporary =
+            WriteEntry(temporaries, folder, stream, entry, target, onWritten);
+        staged.push_back({&folder, temporary, target});
     }
-    PlaceFiles(files, staged, temporaries, progress);
+    PlaceFiles(staged, temporaries, progress);
     if (log != nullptr) {
         for (const PlannedEntry& entry : entries) {
             if (!entry.folder) log->note("  " + PrintableName(entry.name) + " -> " + entry.target);

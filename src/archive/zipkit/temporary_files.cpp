@@ -19,18 +19,10 @@ std::string TemporaryName(const std::string& target, const char* kind, std::uint
     return target + kind + std::to_string(n) + ".tmp";
 }
 
-} // namespace
-
-TemporaryFiles::~TemporaryFiles() {
-    for (const std::string& path : paths_) {
-        if (!path.empty()) removeQuietly(path);
-    }
-}
-
-void TemporaryFiles::removeQuietly(const std::string& path) {
+void RemoveQuietly(KnownFolder& folder, const std::string& name) {
     for (int attempt = 1; attempt <= kRemovalAttempts; ++attempt) {
         try {
-            if (files_.fileExists(path)) files_.deleteFile(path);
+            if (const auto held = folder.find(name)) folder.remove(*held);
             return;
         } catch (const RuntimeError&) {
             // Left behind after the last attempt; the call's own result already says what
@@ -39,60 +31,83 @@ void TemporaryFiles::removeQuietly(const std::string& path) {
     }
     // A program still running from an old file keeps it; the next run, or the system's
     // restart, removes it.
-    files_.removeAtRestart(path);
+    folder.removeAtRestart(name);
 }
 
-std::string TemporaryFiles::freeName(const std::string& target, const char* kind) {
-    std::uint32_t n = 1;
-    std::string candidate = TemporaryName(target, kind, n);
-    while ((candidate != noFile_ && files_.fileExists(candidate)) ||
-           files_.directoryExists(candidate)) {
-        candidate = TemporaryName(target, kind, ++n);
+} // namespace
+
+TemporaryFiles::~TemporaryFiles() {
+    for (const Recorded& file : files_) {
+        if (file.folder != nullptr) RemoveQuietly(*file.folder, file.name);
     }
-    noFile_.clear();
-    positions_[candidate] = paths_.size();
-    paths_.push_back(candidate);
-    return candidate;
 }
 
-std::string TemporaryFiles::beside(const std::string& target) {
-    return freeName(target, kNewFile);
+void TemporaryFiles::record(KnownFolder& folder, const std::string& name) {
+    positions_[folder.pathOf(name)] = files_.size();
+    files_.push_back({&folder, name});
 }
 
-std::string TemporaryFiles::asideOf(const std::string& target) {
-    return freeName(target, kOldFile);
+std::string TemporaryFiles::freeName(KnownFolder& folder, const std::string& target,
+                                     const char* kind) {
+    std::uint32_t n = 1;
+    while (folder.holds(TemporaryName(target, kind, n))) {
+        ++n;
+    }
+    return TemporaryName(target, kind, n);
 }
 
-void TemporaryFiles::clearLeftovers(const std::string& target) {
-    for (std::uint32_t n = 1; files_.fileExists(TemporaryName(target, kOldFile, n)); ++n) {
-        const std::string old = TemporaryName(target, kOldFile, n);
+std::pair<std::string, std::unique_ptr<OutputFile>>
+TemporaryFiles::createBeside(KnownFolder& folder, const std::string& target) {
+    for (;;) {
+        const std::string name = freeName(folder, target, kNewFile);
         try {
-            if (!files_.fileExists(target)) {
-                files_.replaceFile(old, target);
+            std::unique_ptr<OutputFile> file = folder.createNew(name);
+            record(folder, name);
+            return {name, std::move(file)};
+        } catch (const RuntimeError& error) {
+            // Another program took the name since the folder was read: the next one, then.
+            if (error.number() != err::kFileExists) throw;
+        }
+    }
+}
+
+std::string TemporaryFiles::asideOf(KnownFolder& folder, const std::string& target) {
+    const std::string name = freeName(folder, target, kOldFile);
+    record(folder, name);
+    return name;
+}
+
+void TemporaryFiles::clearLeftovers(KnownFolder& folder, const std::string& target) {
+    for (std::uint32_t n = 1; folder.holds(TemporaryName(target, kOldFile, n)); ++n) {
+        const std::string old = *folder.find(TemporaryName(target, kOldFile, n));
+        try {
+            if (!folder.holds(target)) {
+                folder.replace(old, target);
                 continue;
             }
         } catch (const RuntimeError&) {
             continue; // the only copy of the old file: it stays
         }
-        removeQuietly(old);
+        RemoveQuietly(folder, old);
     }
-    std::uint32_t n = 1;
-    for (; files_.fileExists(TemporaryName(target, kNewFile, n)); ++n) {
-        removeQuietly(TemporaryName(target, kNewFile, n));
+    for (std::uint32_t n = 1; folder.holds(TemporaryName(target, kNewFile, n)); ++n) {
+        RemoveQuietly(folder, TemporaryName(target, kNewFile, n));
     }
-    noFile_ = TemporaryName(target, kNewFile, n);
 }
 
-void TemporaryFiles::keep(const std::string& path) {
-    const auto position = positions_.find(path);
+void TemporaryFiles::keep(const KnownFolder& folder, const std::string& name) {
+    const auto position = positions_.find(folder.pathOf(name));
     if (position == positions_.end()) return;
-    paths_[position->second].clear();
+    files_[position->second].folder = nullptr;
     positions_.erase(position);
 }
 
 void RemoveLeftovers(FileSystem& files, const std::string& target) {
-    TemporaryFiles leftovers{files};
-    leftovers.clearLeftovers(target);
+    const std::size_t slash = target.rfind('\\');
+    if (slash == std::string::npos) return;
+    KnownFolder folder{files, target.substr(0, slash + 1), false};
+    TemporaryFiles leftovers;
+    leftovers.clearLeftovers(folder, target.substr(slash + 1));
 }
 
 } // namespace orv::zipkit

@@ -1,0 +1,88 @@
+#include "platform/file_system.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+
+namespace orv {
+namespace {
+
+constexpr std::size_t kMaxFirstLine = 64 * 1024;
+constexpr std::size_t kLineChunk = 4096;
+
+std::string PartFileOf(const std::string& target) {
+    const std::size_t slash = target.find_last_of("\\/");
+    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".orvtmp-copy";
+}
+
+// A folder whose operations are the file system's own on the folder's path and the name.
+class PathFolder final : public Folder {
+  public:
+    PathFolder(FileSystem& files, std::string path) : files_(files), path_(std::move(path)) {}
+
+    std::vector<std::string> names() override { return files_.folderNames(path_); }
+    std::unique_ptr<OutputFile> createNew(const std::string& name) override {
+        return files_.createNewFile(pathOf(name));
+    }
+    void replace(const std::string& from, const std::string& to) override {
+        files_.replaceFile(pathOf(from), pathOf(to));
+    }
+    void keepAs(const std::string& from, const std::string& to) override {
+        files_.keepAs(pathOf(from), pathOf(to));
+    }
+    void remove(const std::string& name) override { files_.deleteFile(pathOf(name)); }
+    void removeAtRestart(const std::string& name) override { files_.removeAtRestart(pathOf(name)); }
+
+  private:
+    std::string pathOf(const std::string& name) const {
+        if (!path_.empty() && (path_.back() == '\\' || path_.back() == '/')) return path_ + name;
+        return path_ + "\\" + name;
+    }
+
+    FileSystem& files_;
+    std::string path_;
+};
+
+} // namespace
+
+void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to) {
+    const std::string part = PartFileOf(to);
+    try {
+        files.copyFile(from, part);
+        files.replaceFile(part, to);
+    } catch (...) {
+        try {
+            if (files.fileExists(part)) files.deleteFile(part);
+        } catch (const RuntimeError&) {
+            // The part stays for the next copy to take over; the copy's own error is what counts.
+        }
+        throw;
+    }
+}
+
+std::string FirstLineOf(InputFile& file) {
+    const std::uint64_t size = file.size();
+    if (size == 0) throw RuntimeError(err::kPastEndOfFile);
+    const std::size_t limit =
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxFirstLine));
+    std::string line;
+    std::array<char, kLineChunk> chunk{};
+    while (line.size() < limit) {
+        const std::size_t wanted = std::min(chunk.size(), limit - line.size());
+        file.readAt(line.size(), chunk.data(), wanted);
+        const auto end = chunk.begin() + static_cast<std::ptrdiff_t>(wanted);
+        const auto lineEnd =
+            std::find_if(chunk.begin(), end, [](char c) { return c == '\r' || c == '\n'; });
+        line.append(chunk.begin(), lineEnd);
+        if (lineEnd != end) break;
+    }
+    return line;
+}
+
+std::unique_ptr<Folder> FileSystem::openFolder(const std::string& folder) {
+    if (!directoryExists(folder)) throw RuntimeError(err::kPathNotFound);
+    return std::make_unique<PathFolder>(*this, folder);
+}
+
+} // namespace orv
