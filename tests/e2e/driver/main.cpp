@@ -290,10 +290,13 @@ class Driver {
 
     void answerBox(HWND box, HWND statusWindow) {
         const int n = ++boxes_;
+        // When the box was first seen: from then on the run waits for its answer.
+        const std::int64_t seen = transcript_.elapsedMs();
         Sleep(kSettleMs);
         const MessageBoxView view = ReadMessageBox(box);
         Record record("box");
         record.number("n", n)
+            .number("seen", seen)
             .text("title", view.title)
             .number("style", view.style)
             .text("buttons", JoinButtons(view.buttons))
