@@ -15,14 +15,6 @@
 namespace orv::win32 {
 namespace {
 
-// Opens an existing file to read it, sharing it for reading only: what a plain read open does.
-KernelHandle OpenForReading(const std::string& path) {
-    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    return file;
-}
-
 DWORD Attributes(const std::string& path) {
     return GetFileAttributesW(ApiPath(path).c_str());
 }

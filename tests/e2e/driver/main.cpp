@@ -214,6 +214,15 @@ class Driver {
                 break;
             }
         }
+        if (options_.boxesOnly) {
+            for (HWND w : windows) {
+                if (w != status && IsMessageBox(w) && IsWindowVisible(w)) {
+                    answerBox(w, nullptr);
+                    return;
+                }
+            }
+            return;
+        }
         followStatus(status);
         for (HWND w : windows) {
             if (w == status) continue;

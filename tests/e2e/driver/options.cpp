@@ -78,7 +78,7 @@ const char* UsageText() {
            "          [--default-answer Yes|No|OK] [--shots DIR] [--shot-at-progress 1,50,100]\n"
            "          [--bar-shots-at-box N] [--standin PATH] [--hold SECONDS PATH]...\n"
            "          [--load SECONDS PATH]...\n"
-           "          [--hold-at-box N SECONDS PATH]... [--timeout SECONDS]\n";
+           "          [--hold-at-box N SECONDS PATH]... [--timeout SECONDS] [--boxes-only]\n";
 }
 
 Options ParseOptions(const std::vector<std::wstring>& args) {
@@ -125,6 +125,8 @@ Options ParseOptions(const std::vector<std::wstring>& args) {
             options.holds.push_back(hold);
         } else if (option == L"--timeout") {
             options.timeoutSeconds = reader.takeNumber(option);
+        } else if (option == L"--boxes-only") {
+            options.boxesOnly = true;
         } else {
             throw UsageError("unknown option " + Utf8(option));
         }

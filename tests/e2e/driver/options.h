@@ -30,6 +30,9 @@ struct Options {
     std::wstring standin;
     std::vector<Hold> holds;
     int timeoutSeconds = 60;
+    // Answers the boxes and reads nothing else: the status window is neither read nor sent a
+    // message, so that a timed run costs the program nothing but the boxes.
+    bool boxesOnly = false;
 };
 
 struct UsageError : std::runtime_error {
