@@ -35,16 +35,18 @@ class PathFolder final : public Folder {
     void removeAtRestart(const std::string& name) override { files_.removeAtRestart(pathOf(name)); }
 
   private:
-    std::string pathOf(const std::string& name) const {
-        if (!path_.empty() && (path_.back() == '\\' || path_.back() == '/')) return path_ + name;
-        return path_ + "\\" + name;
-    }
+    std::string pathOf(const std::string& name) const { return PathIn(path_, name); }
 
     FileSystem& files_;
     std::string path_;
 };
 
 } // namespace
+
+std::string PathIn(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
+    return folder + "\\" + name;
+}
 
 void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to) {
     const std::string part = PartFileOf(to);

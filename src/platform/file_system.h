@@ -112,6 +112,9 @@ class FileSystem {
     virtual std::string nativePath(const std::string& path) = 0;
 };
 
+// The path of a name in a folder (which may end in a separator).
+std::string PathIn(const std::string& folder, const std::string& name);
+
 // Copies a file so that the target is never half written: into a part file beside it first
 // (".<name>.orvtmp-copy": a copy that was killed halfway leaves it there, and the next copy to
 // the same target takes it over), then over the target in one step.

@@ -11,6 +11,7 @@
 #include "archive/zipkit/known_folder.h"
 #include "archive/zipkit/mask.h"
 #include "archive/zipkit/reduced_copy.h"
+#include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zipkit.h"
 #include "env/environment.h"
@@ -327,17 +328,17 @@ std::vector<std::string> FilesToReplace(UpdateRun& run) {
     for (const RowPlacement& row : rows) {
         for (const PlacedEntry& entry : row.entries) {
             if (entry.folder) continue;
-            const std::size_t slash = entry.path.rfind('\\');
-            const std::string folder = entry.path.substr(0, slash + 1);
-            const auto [known, isNew] = folders.try_emplace(zipkit::FoldedPath(folder));
+            const zipkit::FolderAndName place = zipkit::SplitFolder(entry.path);
+            const auto [known, isNew] = folders.try_emplace(zipkit::FoldedPath(place.folder));
             if (isNew) {
                 try {
-                    known->second = std::make_unique<zipkit::KnownFolder>(files, folder, false);
+                    known->second =
+                        std::make_unique<zipkit::KnownFolder>(files, place.folder, false);
                 } catch (const RuntimeError&) {
                 }
             }
             if (known->second == nullptr) continue;
-            if (const auto name = known->second->find(entry.path.substr(slash + 1))) {
+            if (const auto name = known->second->find(place.name)) {
                 paths.push_back(known->second->pathOf(*name));
             }
         }

@@ -333,11 +333,14 @@ TEST_P(FileSystemContract, KeepAsGivesASecondNameAndLeavesTheFileAlone) {
         startAfresh();
         write("orven32.exe", "MZ alt", kMarch15);
         const FileTime time = timeOf("orven32.exe");
-        if (through == Through::Paths) {
-            files().keepAs(path("orven32.exe"), path("orven32.exe.alt"));
-        } else {
-            files().openFolder(folder())->keepAs("orven32.exe", "orven32.exe.alt");
-        }
+        const auto keep = [&] {
+            if (through == Through::Paths) {
+                files().keepAs(path("orven32.exe"), path("orven32.exe.alt"));
+            } else {
+                files().openFolder(folder())->keepAs("orven32.exe", "orven32.exe.alt");
+            }
+        };
+        keep();
         EXPECT_EQ(read("orven32.exe"), "MZ alt");
         EXPECT_EQ(timeOf("orven32.exe"), time);
         EXPECT_EQ(read("orven32.exe.alt"), "MZ alt");
@@ -350,14 +353,7 @@ TEST_P(FileSystemContract, KeepAsGivesASecondNameAndLeavesTheFileAlone) {
         EXPECT_EQ(read("orven32.exe.alt"), "MZ alt");
 
         // A second name that is taken stays as it is.
-        const auto keepOverTaken = [&] {
-            if (through == Through::Paths) {
-                files().keepAs(path("orven32.exe"), path("orven32.exe.alt"));
-            } else {
-                files().openFolder(folder())->keepAs("orven32.exe", "orven32.exe.alt");
-            }
-        };
-        EXPECT_EQ(ErrorOf(keepOverTaken), err::kPathFileAccess);
+        EXPECT_EQ(ErrorOf(keep), err::kPathFileAccess);
         EXPECT_EQ(read("orven32.exe.alt"), "MZ alt");
     }
     EXPECT_EQ(ErrorOf([&] { files().keepAs(path("fehlt.exe"), path("fehlt.alt")); }),

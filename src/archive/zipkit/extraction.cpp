@@ -216,11 +216,10 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
             folders.make(entry.target);
             continue;
         }
-        const std::size_t slash = entry.target.rfind('\\');
-        KnownFolder& folder = folders.ensure(entry.target.substr(0, slash + 1));
-        const std::string leaf = entry.target.substr(slash + 1);
+        const FolderAndName place = SplitFolder(entry.target);
+        KnownFolder& folder = folders.ensure(place.folder);
         // An existing file keeps the name it has; a new one gets the archive's.
-        const std::string target = folder.find(leaf).value_or(leaf);
+        const std::string target = folder.find(place.name).value_or(place.name);
         temporaries.clearLeftovers(folder, target);
         const std::string temporary =
             WriteEntry(temporaries, folder, stream, entry, target, onWritten);

@@ -16,8 +16,7 @@ KnownFolder::KnownFolder(FileSystem& files, std::string path, bool emptyNow)
 }
 
 std::string KnownFolder::pathOf(const std::string& name) const {
-    if (!path_.empty() && path_.back() == '\\') return path_ + name;
-    return path_ + "\\" + name;
+    return PathIn(path_, name);
 }
 
 std::optional<std::string> KnownFolder::find(const std::string& name) const {

@@ -73,4 +73,10 @@ std::vector<std::string> FolderLevels(std::string_view folder) {
     return levels;
 }
 
+FolderAndName SplitFolder(std::string_view path) {
+    const std::size_t slash = path.rfind('\\');
+    const std::size_t nameStart = slash == std::string_view::npos ? 0 : slash + 1;
+    return {std::string(path.substr(0, nameStart)), std::string(path.substr(nameStart))};
+}
+
 } // namespace orv::zipkit

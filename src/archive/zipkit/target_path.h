@@ -20,4 +20,11 @@ std::string TargetFolder(std::string_view targetDir, std::string_view archivePat
 // of the path: "C:\a\b\" gives "C:\a" and "C:\a\b". Empty components are passed over.
 std::vector<std::string> FolderLevels(std::string_view folder);
 
+// A file's folder, ending in its "\", and its name: "C:\a\b.txt" gives "C:\a\" and "b.txt".
+struct FolderAndName {
+    std::string folder;
+    std::string name;
+};
+FolderAndName SplitFolder(std::string_view path);
+
 } // namespace orv::zipkit

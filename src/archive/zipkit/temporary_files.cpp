@@ -2,6 +2,7 @@
 
 #include <cstdint>
 
+#include "archive/zipkit/target_path.h"
 #include "platform/runtime_error.h"
 
 namespace orv::zipkit {
@@ -103,11 +104,11 @@ void TemporaryFiles::keep(const KnownFolder& folder, const std::string& name) {
 }
 
 void RemoveLeftovers(FileSystem& files, const std::string& target) {
-    const std::size_t slash = target.rfind('\\');
-    if (slash == std::string::npos) return;
-    KnownFolder folder{files, target.substr(0, slash + 1), false};
+    const FolderAndName place = SplitFolder(target);
+    if (place.folder.empty()) return;
+    KnownFolder folder{files, place.folder, false};
     TemporaryFiles leftovers;
-    leftovers.clearLeftovers(folder, target.substr(slash + 1));
+    leftovers.clearLeftovers(folder, place.name);
 }
 
 } // namespace orv::zipkit
