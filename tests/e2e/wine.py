@@ -1,9 +1,11 @@
 """The Wine prefix the updater runs in, its drives, and the virtual display.
 
-The prefix looks like a German Windows: it is made after wine32 is installed (a WoW64 prefix,
-with system32 for 64-bit and syswow64 for 32-bit programs, so the shipped 32-bit build runs),
-it has MS Sans Serif and Marlett from fonts-wine in its Fonts folder, and Wine runs in the
-German locale, so message boxes say "Ja" and "Nein"."""
+The prefix looks like a German Windows: where the machine runs 32-bit code, it is made after
+wine32 is installed (a WoW64 prefix, with system32 for 64-bit and syswow64 for 32-bit programs,
+so the shipped 32-bit build runs); where it does not, Wine's 64-bit loader makes a 64-bit prefix
+kept apart from it, for the 64-bit build (scripts/wine-host decides). It has MS Sans Serif and
+Marlett from fonts-wine in its Fonts folder, and Wine runs in the German locale, so message
+boxes say "Ja" and "Nein"."""
 
 from __future__ import annotations
 
@@ -40,9 +42,27 @@ def first_program(*candidates: str) -> Optional[str]:
     return None
 
 
+WINE_HOST = Path(__file__).resolve().parents[2] / "scripts" / "wine-host"
+
+
+def wine_host(*args: str) -> str:
+    """What scripts/wine-host says of this machine: wow64 or win64, or with args its loader,
+    its prefix for a folder, its sentence."""
+    return subprocess.run([str(WINE_HOST), *args], check=True, capture_output=True, text=True,
+                          timeout=60).stdout.strip()
+
+
+@functools.lru_cache(maxsize=None)
+def host_kind() -> str:
+    return wine_host()
+
+
 def wine_programs() -> tuple[str, str]:
-    """The Wine loader (which runs 32-bit and 64-bit programs) and its server."""
-    wine = first_program("wine", "/usr/lib/wine/wine", "wine64", "/usr/lib/wine/wine64")
+    """The Wine loader for this machine and Wine's server."""
+    try:
+        wine = wine_host("--loader")
+    except subprocess.CalledProcessError:
+        wine = None
     server = first_program("wineserver", "/usr/lib/wine/wineserver", "wineserver64")
     if not wine or not server:
         raise RuntimeError("Wine is not installed (scripts/setup-windows)")
@@ -55,7 +75,7 @@ class Prefix:
 
     def __init__(self, work: Path):
         self.work = work
-        self.path = work / "prefix"
+        self.path = Path(wine_host("--prefix", str(work / "prefix")))
         self.drive_d = work / "drive_d"
 
     @functools.cached_property
@@ -70,16 +90,22 @@ class Prefix:
         env = dict(os.environ)
         env.update(WINE_ENV)
         env["WINEPREFIX"] = str(self.path)
+        if host_kind() == "win64":
+            env["WINELOADER"] = self.wine  # the 64-bit loader started directly
         if display:
             env["DISPLAY"] = display
         return env
 
+    def _has_wow64(self) -> bool:
+        return (self.path / "drive_c" / "windows" / "syswow64").is_dir()
+
     def _usable(self) -> bool:
-        """Made by this harness after wine32 was there: a prefix without syswow64 makes every
-        32-bit program fail ("could not load kernel32.dll")."""
+        """Made by this harness, and where 32-bit programs run, after wine32 was there: a
+        prefix without syswow64 makes every 32-bit program fail ("could not load
+        kernel32.dll")."""
         ready = self.path / ".orv-ready"
         return (ready.is_file() and ready.read_text().strip() == PREFIX_GENERATION
-                and (self.path / "drive_c" / "windows" / "syswow64").is_dir())
+                and (host_kind() == "win64" or self._has_wow64()))
 
     def ensure(self) -> None:
         if not self._usable():
@@ -91,7 +117,7 @@ class Prefix:
             self.set_value("HKCU\\Software\\Wine\\X11 Driver", "Managed", "N")
             self.set_value("HKCU\\Software\\Wine\\WineDbg", "ShowCrashDialog", "0", "REG_DWORD")
             self.wait_for_server()
-            if not (self.path / "drive_c" / "windows" / "syswow64").is_dir():
+            if host_kind() == "wow64" and not self._has_wow64():
                 raise RuntimeError("the Wine prefix has no syswow64: is wine32:i386 installed? "
                                    "(scripts/setup-windows)")
             self._install_fonts()
