@@ -127,8 +127,9 @@ class Run {
     }
 
     // One extraction as the updater makes it: every remaining entry the mask matches, checked
-    // before anything is written; after a count above 0 its entries leave the archive.
-    const Stage& extract(const std::string& number, const PlanRow& row) {
+    // before anything is written; after a count above 0 its entries leave the archive, and so
+    // do a failed row's (the version file's stays when it fails).
+    const Stage& extract(const std::string& number, const PlanRow& row, bool failedLeaves) {
         const std::vector<RowPlacement> placed =
             PlaceEntries({row}, remainingNames(), updaterArchive_);
         Stage& stage = result_.stages.emplace_back(Stage{number, row, placed.front().entries});
@@ -144,11 +145,13 @@ class Run {
                    zipkit::ErrorAbout(err::kZipDuplicateName,
                                       zipkit::PrintableName(reviews_[taken[k]].name)));
         }
-        if (stage.fails) return stage;
-
-        stage.count = static_cast<int>(std::count_if(
-            taken.begin(), taken.end(), [this](std::size_t i) { return !reviews_[i].folder; }));
-        if (!row.removeAfterwards || stage.count == 0) return stage;
+        if (stage.fails) {
+            if (!failedLeaves) return stage;
+        } else {
+            stage.count = static_cast<int>(std::count_if(
+                taken.begin(), taken.end(), [this](std::size_t i) { return !reviews_[i].folder; }));
+        }
+        if (!row.removeAfterwards || (stage.count == 0 && !stage.fails)) return stage;
         if (removalRefused_) {
             noteRemovalRefused(stage);
             return stage;
@@ -310,7 +313,8 @@ class Run {
         return taken;
     }
 
-    // An extraction fails on the entry; the entry stays in the archive for the rows after it.
+    // An extraction fails on the entry; unless its row removes what its mask matched, the entry
+    // stays in the archive for the rows after it.
     void refuse(Stage& stage, std::size_t review, const RuntimeError& error) {
         stage.fails = true;
         const auto known = std::find_if(refusals_.begin(), refusals_.end(),
@@ -378,10 +382,10 @@ CheckResult CheckArchive(FileSystem& files, const std::string& archivePath,
                          const InstallationDirs& dirs) {
     Run run{files, archivePath, dirs};
     // The version file is taken out and removed before the plan runs.
-    run.readVersion(run.extract("V", {kVersionMask, dirs.installDir + "\\ORV", true}));
+    run.readVersion(run.extract("V", {kVersionMask, dirs.installDir + "\\ORV", true}, false));
     int number = 0;
     for (const PlanRow& row : ExtractionPlan(dirs)) {
-        run.extract(std::to_string(++number), row);
+        run.extract(std::to_string(++number), row, true);
     }
     run.reportRefusals();
     run.findMissedRows();
