@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "platform/runtime_error.h"
+#include "posix/posix_file_system.h"
 #include "support/installation.h"
 #include "support/minisign.h"
 
@@ -496,6 +497,35 @@ TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
             EXPECT_EQ(inst.os.boxes[1].title, "ORV-Update installieren");
             EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neu");
         }
+    }
+}
+
+// Another program that wants to write the archive while its backup is being made: refused when
+// the archive was checked, so that the backup and the installation get the bytes checked.
+TEST(Signature, HoldsTheCheckedArchiveAgainstWritingUntilItsBackupIsMade) {
+    if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
+    for (const bool keyInstalled : {true, false}) {
+        SCOPED_TRACE(keyInstalled ? "checked" : "no key");
+        testing::Installation inst;
+        testing::Minisign minisign;
+        if (keyInstalled) inst.box.writeFile(kKey, minisign.makeKey("vendor"));
+        inst.writeArchive(kGoodArchive);
+        if (keyInstalled) minisign.sign("vendor", inst.file(Installation::kArchive));
+        posix::PosixFileSystem other;
+        const auto writable = [&other, &inst] {
+            try {
+                other.openForUpdate(inst.file(Installation::kArchive));
+                return true;
+            } catch (const RuntimeError& error) {
+                EXPECT_EQ(error.number(), err::kPermissionDenied);
+                return false;
+            }
+        };
+        bool writableAtBackup = true;
+        inst.os.faulty.throwAt(FileOp::Copy, 1, [&] { writableAtBackup = writable(); });
+        inst.run();
+        EXPECT_EQ(writableAtBackup, !keyInstalled);
+        EXPECT_TRUE(writable()); // let go with the run
     }
 }
 
