@@ -160,10 +160,10 @@ void DealWithLeftBackup(UpdateRun& run) {
 }
 
 // An installation that carries the vendor's public key installs only archives signed by it.
-// The archive is checked before anything changes, and held open against writing by others
-// until its backup is made, so that the bytes checked are the bytes the backup keeps and the
-// run installs. Without the key nothing is checked and nothing is held. False when the run is
-// to go to the exit.
+// The archive is checked before anything changes, through the handle that then holds it open
+// against writing by others until its backup is made: the backup, from which the exit puts the
+// archive back, holds the bytes checked. Without the key nothing is checked and nothing is held.
+// False when the run is to go to the exit.
 bool ArchiveIsSigned(UpdateRun& run, std::unique_ptr<InputFile>& hold) {
     FileSystem& files = run.os.files();
     const std::string keyPath = run.InstallDir + "\\UPDATE\\orvupd.pub";
