@@ -128,12 +128,13 @@ std::optional<std::string> ReadSmallFile(FileSystem& files, const std::string& p
 std::string KeyIdText(const KeyId& id) {
     static constexpr char kDigits[] = "0123456789ABCDEF";
     std::string text;
-    // minisign shows the id as a little-endian number.
+    // minisign shows the id as a little-endian number, without leading zeros.
     for (auto byte = id.rbegin(); byte != id.rend(); ++byte) {
         text += kDigits[*byte >> 4];
         text += kDigits[*byte & 0x0F];
     }
-    return text;
+    const std::size_t first = std::min(text.find_first_not_of('0'), text.size() - 1);
+    return text.substr(first);
 }
 
 std::optional<PublicKey> ReadPublicKey(const std::string& text) {

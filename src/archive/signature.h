@@ -21,7 +21,8 @@ struct PublicKey {
     std::array<unsigned char, 32> key{};
 };
 
-// The key id as minisign shows it: 16 hexadecimal digits, upper case.
+// The key id as minisign shows it: up to 16 hexadecimal digits, upper case, without leading
+// zeros.
 std::string KeyIdText(const KeyId& id);
 
 // The key in the text of a public key file (its comment line, then the key), or in the key

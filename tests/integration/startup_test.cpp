@@ -404,8 +404,16 @@ const std::string kReportThree =
 constexpr const char* kKey = "ORVEN32/UPDATE/orvupd.pub";
 constexpr const char* kSignature = "ORVEN32/update/orvupd.zip.minisig";
 
-// What becomes of the archive or its signature after the vendor signed it.
-enum class Afterwards { Nothing, OneByteChanged, SignatureEmpty, SignatureCut, CommentChanged };
+// What becomes of the archive, its signature or the installed key after the vendor signed.
+enum class Afterwards {
+    Nothing,
+    OneByteChanged,
+    SignatureEmpty,
+    SignatureCut,
+    CommentChanged,
+    KeyDamaged,
+    CrlfLineEnds, // key and signature copied through a tool that writes Windows line ends
+};
 
 TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
     if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
@@ -438,6 +446,10 @@ TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
          &kWrongSignatureNote, ": die Signaturdatei ist leer, abgeschnitten"},
         {"trusted comment changed", true, "vendor", false, Afterwards::CommentChanged,
          &kWrongSignatureNote, ": der vertrauenswürdige Kommentar wurde"},
+        {"key and signature with Windows line ends", true, "vendor", false,
+         Afterwards::CrlfLineEnds, nullptr, ": gültig"},
+        {"installed key damaged", true, "vendor", false, Afterwards::KeyDamaged,
+         &kWrongSignatureNote, "orvupd.pub: der öffentliche Schlüssel ist nicht im Format"},
     };
     for (const SignatureCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -464,6 +476,18 @@ TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
             inst.box.writeFile(kSignature, signature.substr(0, signature.size() - 30));
             break;
         }
+        case Afterwards::KeyDamaged:
+            inst.box.writeFile(kKey, vendorKey.substr(0, vendorKey.size() - 10));
+            break;
+        case Afterwards::CrlfLineEnds:
+            for (const char* file : {kKey, kSignature}) {
+                const std::string text = inst.box.readFile(file);
+                std::string windows;
+                for (const char ch : text)
+                    windows += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+                inst.box.writeFile(file, windows);
+            }
+            break;
         case Afterwards::CommentChanged: {
             std::string signature = inst.box.readFile(kSignature);
             signature.replace(signature.find("timestamp:") + 10, 1, "9");
@@ -480,9 +504,10 @@ TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
         EXPECT_EQ(inst.archiveBytes(), archive);
         const std::string log = inst.box.readFile(Installation::kLog);
         EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
-        if (c.keyInstalled) {
+        if (c.keyInstalled && c.afterwards != Afterwards::KeyDamaged) {
             // The key id as minisign names it in the key's comment.
-            const std::string id = vendorKey.substr(vendorKey.find("public key ") + 11, 16);
+            const std::size_t at = vendorKey.find("public key ") + 11;
+            const std::string id = vendorKey.substr(at, vendorKey.find('\n') - at);
             EXPECT_NE(log.find("Signatur geprüft mit Schlüssel " + id + ": "), std::string::npos)
                 << log;
         }
