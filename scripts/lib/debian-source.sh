@@ -1,3 +1,4 @@
+# shellcheck shell=sh
 # Debian source packages for the mingw-w64 cross-builds. Sourced by the build-*-mingw scripts
 # (POSIX sh); $orv_who names the caller in its reports.
 #
@@ -55,7 +56,7 @@ orv_enable_deb_src() {
             $orv_as_root tee "$orv_list" >/dev/null
     fi
     if ! apt-cache showsrc "$1" 2>/dev/null | grep -q "^Package: $1\$"; then
-        $orv_as_root apt-get update -qq
+        $orv_as_root apt-get update -qq >&2
     fi
 }
 
