@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <sstream>
 
+#include "archive/signature.h"
 #include "archive/zipkit/entry_path.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
@@ -180,17 +181,44 @@ int ExitStatus(const CheckResult& result) {
                                                                                   : kArchiveGood;
 }
 
+namespace {
+
+// The signature's line of the report; true when the signature holds.
+bool ReportSignature(FileSystem& files, const std::string& archivePath, const std::string& keyPath,
+                     std::ostream& out) {
+    const std::unique_ptr<InputFile> archive = files.openForReading(archivePath);
+    const signature::SignatureCheck check =
+        signature::CheckArchiveSignature(files, *archive, archivePath, keyPath);
+    out << "Signatur" << (check.keyId.empty() ? std::string() : " (Schlüssel " + check.keyId + ")")
+        << ": " << signature::VerdictText(check) << '\n';
+    return check.verdict == signature::Verdict::Good;
+}
+
+} // namespace
+
 int RunCheck(FileSystem& files, const std::vector<std::string>& arguments, const IniReader& readIni,
              std::ostream& out) {
-    if (arguments.empty() || arguments.size() > 2) {
-        out << "Aufruf: orvupd-check ARCHIV [INI-DATEI]\n"
+    std::vector<std::string> operands = arguments;
+    std::string keyPath;
+    if (operands.size() >= 2 && operands[0] == "--key") {
+        keyPath = operands[1];
+        operands.erase(operands.begin(), operands.begin() + 2);
+    }
+    if (operands.empty() || operands.size() > 2 || operands[0] == "--key") {
+        out << "Aufruf: orvupd-check [--key SCHLÜSSEL] ARCHIV [INI-DATEI]\n"
                "Zeigt, was der Updater mit dem Archiv täte: die Versionszeile, jede Zeile des "
                "Entpackplans mit ihren Einträgen und Zielen, und was er ablehnen oder falsch "
-               "ablegen würde.\n"
-               "Ergebnis 0: in Ordnung, 1: Befunde, 2: Archiv oder INI-Datei nicht lesbar.\n";
+               "ablegen würde; mit --key auch, ob ARCHIV.minisig eine gültige Signatur mit dem "
+               "öffentlichen Schlüssel (von minisign) ist.\n"
+               "Ergebnis 0: in Ordnung, 1: Befunde oder keine gültige Signatur, 2: Archiv, "
+               "Schlüssel oder INI-Datei nicht lesbar.\n";
         return kArchiveUnreadable;
     }
-    const CheckSubject subject{arguments[0], arguments.size() == 2 ? arguments[1] : ""};
+    const CheckSubject subject{operands[0], operands.size() == 2 ? operands[1] : ""};
+    if (!keyPath.empty() && !files.fileExists(keyPath)) {
+        out << "Der Schlüssel " << keyPath << " ist nicht vorhanden.\n";
+        return kArchiveUnreadable;
+    }
 
     IniFolders ini;
     if (!subject.iniPath.empty()) {
@@ -207,8 +235,12 @@ int RunCheck(FileSystem& files, const std::vector<std::string>& arguments, const
         const CheckResult result =
             CheckArchive(files, subject.archivePath,
                          DirsOf(kDefaultInstallDir, ini.pfad1, ini.pfad2, ini.pfad3));
+        const bool signatureHolds =
+            keyPath.empty() || ReportSignature(files, subject.archivePath, keyPath, out);
         out << FormatReport(subject, result);
-        return ExitStatus(result);
+        if (signatureHolds) return ExitStatus(result);
+        out << "Ohne gültige Signatur installiert der Updater das Archiv nicht.\n";
+        return kArchiveFaulty;
     } catch (const RuntimeError& error) {
         out << "Das Archiv " << subject.archivePath << " kann nicht gelesen werden." << '\n'
             << "Fehler " << error.number() << ": " << error.description() << '\n';

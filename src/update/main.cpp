@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/signature.h"
 #include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/known_folder.h"
 #include "archive/zipkit/mask.h"
@@ -158,11 +159,37 @@ void DealWithLeftBackup(UpdateRun& run) {
     }
 }
 
+// An installation that carries the vendor's public key installs only archives signed by it.
+// The archive is checked before anything changes, through the handle that then holds it open
+// against writing by others until its backup is made: the backup, from which the exit puts the
+// archive back, holds the bytes checked. Without the key nothing is checked and nothing is held.
+// False when the run is to go to the exit.
+bool ArchiveIsSigned(UpdateRun& run, std::unique_ptr<InputFile>& hold) {
+    FileSystem& files = run.os.files();
+    const std::string keyPath = run.InstallDir + "\\UPDATE\\orvupd.pub";
+    if (!files.fileExists(keyPath)) {
+        Note(run, "Signatur nicht geprüft: kein öffentlicher Schlüssel " + keyPath);
+        return true;
+    }
+    hold = files.openForReading(run.ArchivePath);
+    const signature::SignatureCheck check =
+        signature::CheckArchiveSignature(files, *hold, run.ArchivePath, keyPath);
+    Note(run, "Signatur geprüft mit " +
+                  (check.keyId.empty() ? keyPath : "Schlüssel " + check.keyId) + ": " +
+                  signature::VerdictText(check));
+    if (check.verdict == signature::Verdict::Good) return true;
+    hold.reset();
+    run.Message = std::string("Die Update-Datei orvupd.zip ist nicht vom Hersteller signiert") +
+                  (check.verdict == signature::Verdict::Missing ? "" : " oder wurde verändert") +
+                  "." + CRLF + CRLF + "Das Update wurde nicht installiert.";
+    Show(run, run.Message, "Fehler beim Update", style::kCritical);
+    return false;
+}
+
 // The copy of the archive proves that the installation is writable and keeps the delivered
 // archive for the exit to put back; false when the copy cannot be trusted.
 bool BackUpArchive(UpdateRun& run) {
     FileSystem& files = run.os.files();
-    if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
     CopyIntoPlace(files, run.ArchivePath, run.BackupPath);
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
@@ -504,7 +531,11 @@ Ending RunUpdate(UpdateRun& run) {
     if (!LocateIni(run)) return Ending::AtOnce;
     if (!LocateArchive(run)) return Ending::ThroughExit;
     OpenStatusWindow(run);
+    if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
+    std::unique_ptr<InputFile> hold;
+    if (!ArchiveIsSigned(run, hold)) return Ending::ThroughExit;
     if (!BackUpArchive(run)) return Ending::ThroughExit;
+    hold.reset();
     ReadDatabaseDirectories(run);
     if (ConfirmVersion(run) && NoTargetHeld(run)) Install(run);
     return Ending::ThroughExit;

@@ -9,6 +9,7 @@
 #include "check/report.h"
 #include "posix/ini_file.h"
 #include "posix/posix_file_system.h"
+#include "support/minisign.h"
 #include "support/sandbox.h"
 #include "support/zip_writer.h"
 
@@ -271,6 +272,40 @@ TEST(ArchiveCheck, NamesAnArchiveWhoseEntriesCannotBeRemoved) {
     EXPECT_NE(outcome.report.find("C:\\ORVEN32\\ORVEN.MDB"), std::string::npos) << outcome.report;
 }
 
+// With --key: the signature beside the archive, made by the real minisign.
+TEST(ArchiveCheck, NamesWhyASignatureFails) {
+    if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
+    struct SignatureCase {
+        const char* name;
+        const char* signedBy; // nullptr: not signed
+        bool changedAfterwards;
+        int status;
+        const char* line;
+    };
+    const SignatureCase kCases[] = {
+        {"signed", "vendor", false, kArchiveGood, ": gültig"},
+        {"not signed", nullptr, false, kArchiveFaulty, ": keine Signaturdatei"},
+        {"changed after signing", "vendor", true, kArchiveFaulty, ": das Archiv wurde nach"},
+        {"another key", "other", false, kArchiveFaulty, ": signiert mit einem anderen Schlüssel"},
+    };
+    for (const SignatureCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        const orv::testing::Sandbox sandbox;
+        testing::Minisign minisign;
+        sandbox.writeFile("orvupd.pub", minisign.makeKey("vendor"));
+        minisign.makeKey("other");
+        testing::WriteZip(sandbox.path("orvupd.zip"), kDemo);
+        if (c.signedBy) minisign.sign(c.signedBy, sandbox.path("orvupd.zip"));
+        if (c.changedAfterwards) {
+            std::ofstream(sandbox.path("orvupd.zip"), std::ios::app | std::ios::binary) << "x";
+        }
+        const Outcome outcome =
+            Check({"--key", sandbox.path("orvupd.pub"), sandbox.path("orvupd.zip")});
+        EXPECT_EQ(outcome.status, c.status) << outcome.report;
+        EXPECT_NE(outcome.report.find(c.line), std::string::npos) << outcome.report;
+    }
+}
+
 TEST(ArchiveCheck, RefusesToGuessWithoutArchiveOrWithAMissingIni) {
     const orv::testing::Sandbox sandbox;
     testing::WriteZip(sandbox.path("orvupd.zip"), kDemo);
@@ -278,6 +313,8 @@ TEST(ArchiveCheck, RefusesToGuessWithoutArchiveOrWithAMissingIni) {
     EXPECT_EQ(missingIni.status, kArchiveUnreadable);
     EXPECT_NE(missingIni.report.find("fehlt.ini ist nicht vorhanden"), std::string::npos);
     EXPECT_EQ(Check({}).status, kArchiveUnreadable);
+    EXPECT_EQ(Check({"--key", sandbox.path("fehlt.pub"), sandbox.path("orvupd.zip")}).status,
+              kArchiveUnreadable);
 }
 
 } // namespace

@@ -6,6 +6,7 @@ import dataclasses
 import hashlib
 import random
 import shutil
+import subprocess
 import zipfile
 from pathlib import Path
 from typing import Iterator, Optional
@@ -26,6 +27,14 @@ class Program:
 
     name: str
     tail: bytes = b""
+
+
+@dataclasses.dataclass(frozen=True)
+class PublicKey:
+    """In place of an entry's or a file's bytes: the public key file of the tests' key pair of
+    this name (made with minisign, see public_key())."""
+
+    name: str
 
 
 @dataclasses.dataclass(frozen=True)
@@ -50,6 +59,45 @@ class Archive:
     reduced_to: Optional[tuple] = None
     # A backup left from some other run, with these bytes.
     stale_backup: Optional[bytes] = None
+    # Signed by minisign with the key pair of this name: orvupd.zip.minisig beside it.
+    signed_by: Optional[str] = None
+    # What became of it after signing: "one_byte" (one byte of the archive changed), "empty"
+    # (the signature file emptied), "cut" (the signature file cut short).
+    after_signing: Optional[str] = None
+
+
+def _key_files(cache: Path, name: str) -> tuple[Path, Path]:
+    """The key pair of this name, made with minisign (without a password) when first asked for;
+    its public and its secret key file."""
+    folder = cache / "keys"
+    public, secret = folder / (name + ".pub"), folder / (name + ".key")
+    if not public.exists():
+        folder.mkdir(parents=True, exist_ok=True)
+        subprocess.run(["minisign", "-G", "-f", "-W", "-p", str(public), "-s", str(secret)],
+                       stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
+    return public, secret
+
+
+def public_key(cache: Path, name: str) -> bytes:
+    return _key_files(cache, name)[0].read_bytes()
+
+
+def sign(cache: Path, name: str, path: Path, after: Optional[str]) -> None:
+    """Signs the file as an update author does (`minisign -Sm`), then changes what `after`
+    says."""
+    subprocess.run(["minisign", "-S", "-s", str(_key_files(cache, name)[1]), "-m", str(path)],
+                   stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, check=True)
+    signature = path.with_name(path.name + ".minisig")
+    if after == "one_byte":
+        data = bytearray(path.read_bytes())
+        data[len(data) // 2] ^= 0x01
+        path.write_bytes(bytes(data))
+    elif after == "empty":
+        signature.write_bytes(b"")
+    elif after == "cut":
+        signature.write_bytes(signature.read_bytes()[:-30])
+    elif after is not None:
+        raise ValueError("unknown change after signing: " + after)
 
 
 def large_data(entry: LargeEntry) -> Iterator[bytes]:
@@ -77,6 +125,9 @@ def file_digest(path: Path) -> str:
 
 def write_archive(path: Path, entries: tuple, cache: Path) -> None:
     """Writes an archive; archives with large entries are made once and kept in the cache."""
+    entries = tuple(dataclasses.replace(e, data=public_key(cache, e.data.name))
+                    if isinstance(e, Entry) and isinstance(e.data, PublicKey) else e
+                    for e in entries)
     if any(isinstance(e, LargeEntry) for e in entries):
         key = hashlib.sha256(repr(entries).encode()).hexdigest()[:16]
         cached = cache / f"archive-{key}.zip"

@@ -116,6 +116,15 @@ CANCELLED_BOX = Box("ORV-Update abbrechen", INFORMATION,
                     "ORV-Update wurde abgebrochen!" + CRLF + CRLF + "ORVEN wird wieder gestartet!")
 
 
+def unsigned_box(signature_present: bool) -> Box:
+    """The archive is not signed by the key the installation trusts: not signed at all, or
+    (signature_present) signed by another key, damaged, or changed after signing."""
+    return Box("Fehler beim Update", CRITICAL,
+               "Die Update-Datei orvupd.zip ist nicht vom Hersteller signiert"
+               + (" oder wurde verändert" if signature_present else "") + "." + CRLF + CRLF
+               + "Das Update wurde nicht installiert.", "starting")
+
+
 def _count_line(count: int) -> str:
     return ("Es wurde 1 Datei kopiert." if count == 1
             else "Es wurden " + str(count) + " Dateien kopiert.")

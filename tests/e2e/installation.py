@@ -30,6 +30,8 @@ class Installation:
     # Folders the INI names that are not made (a file may stand in their way).
     unmade_folders: tuple = ()
     existing: tuple = ()  # (path, bytes) present before the run
+    # The key pair whose public key the installation trusts (UPDATE\orvupd.pub); None: none.
+    key: Optional[str] = None
 
     @property
     def updater_dir(self) -> str:
@@ -122,6 +124,8 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         put(inst.ini_path, ini_text(inst))
     for path, data in inst.existing:
         put(path, data)
+    if inst.key is not None:
+        put(inst.updater_dir + "\\orvupd.pub", archives.public_key(cache, inst.key))
     return deliver(drive, inst, archive, cache)
 
 
@@ -137,6 +141,8 @@ def deliver(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         shutil.copyfile(archive.copy_of, target)
     else:
         archives.write_archive(target, archive.entries, cache)
+    if archive.signed_by is not None:
+        archives.sign(cache, archive.signed_by, target, archive.after_signing)
     delivered = target.read_bytes()
     if archive.reduced_to is not None:
         target.rename(drive.unix(inst.backup_path))

@@ -13,12 +13,12 @@ from __future__ import annotations
 import dataclasses
 from typing import Optional
 
-from archives import Archive, Entry, LargeEntry, Program
+from archives import Archive, Entry, LargeEntry, Program, PublicKey
 from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
                    NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
                    archive_missing_box, by_hand_question, extract_failed_box,
                    incomplete_report_box, ini_missing_box, newer_question, older_question,
-                   report_box, wrong_dir_name_box)
+                   report_box, unsigned_box, wrong_dir_name_box)
 from installation import WINDOWS_DIR, Installation
 
 INSTALLED = "01.02.2024 3.0"  # the command line with which the application starts the updater
@@ -151,6 +151,7 @@ WHOLE_RUN_LOG = (
     "Meldung \"ORV-Update installieren\" (Stil 64): ORVEN-Update ordnungsgemäß installiert. /  / "
     "Es wurden 10 Dateien kopiert.",
     "Antwort: OK",
+    "Signatur nicht geprüft: kein öffentlicher Schlüssel D:\\ORVEN32\\UPDATE\\orvupd.pub",
     "Archiv wiederhergestellt: D:\\ORVEN32\\update\\orvupd.zip",
     "Neustart von ORVEN angefordert: D:\\ORVEN32\\orv\\orven32.exe",
     "Ende",
@@ -171,6 +172,21 @@ BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_F
                        existing=(("D:\\ORVDATA\\Sperre", b"kein Ordner"),))
 BUT_ORVVW = tuple(p for p in installed() if p[1] is not ORVVW) + (("D:\\ORVDATA\\Sperre",
                                                                    b"kein Ordner"),)
+
+# An installation that trusts the vendor's key, and how it refuses an archive without the
+# vendor's signature: the note, nothing installed, the archive as delivered, one restart.
+VENDOR_KEY = Installation(key="vendor")
+SIGNATURE_REFUSED = dict(installation=VENDOR_KEY, answers=("OK",), restarts=1,
+                         archive_after="untouched",
+                         absent=NOT_INSTALLED + ("D:\\ORVEN32\\orv\\orvupd.txt",))
+# A release signed by the old key that carries the new key, then the next one signed by it.
+NEW_KEY_RELEASE = Archive((VERSION_FILE, Entry("UPDATE/orvupd.pub", PublicKey("new")), LIESMICH),
+                          signed_by="old")
+
+
+def signed(by: str = "vendor", after: Optional[str] = None) -> Archive:
+    return dataclasses.replace(RELEASE, signed_by=by, after_signing=after)
+
 
 SCENARIOS = [
     # Refusals and missing files.
@@ -337,6 +353,33 @@ SCENARIOS = [
     Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
              "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
+
+    # Signed updates: an installation that trusts the vendor's key (UPDATE\\orvupd.pub).
+    Scenario("signed_release_with_key", "a release signed by the vendor's key: installed as "
+             "without a key", installation=VENDOR_KEY, archive=signed(),
+             boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
+    Scenario("unsigned_release_with_key", "no signature beside the archive: the note, nothing "
+             "installed", archive=RELEASE, boxes=(unsigned_box(False),), **SIGNATURE_REFUSED),
+    Scenario("release_changed_after_signing", "one byte of the archive changed after signing",
+             archive=signed(after="one_byte"), boxes=(unsigned_box(True),), **SIGNATURE_REFUSED),
+    Scenario("release_signed_by_other_key", "signed, but by another key",
+             archive=signed(by="other"), boxes=(unsigned_box(True),), **SIGNATURE_REFUSED),
+    Scenario("signature_file_empty", "an empty signature file", archive=signed(after="empty"),
+             boxes=(unsigned_box(True),), **SIGNATURE_REFUSED),
+    Scenario("signature_file_cut", "a signature file cut short", archive=signed(after="cut"),
+             boxes=(unsigned_box(True),), **SIGNATURE_REFUSED),
+    Scenario("new_key_in_release", "a release signed by the old key carries a new key: both it "
+             "and the next release, signed by the new key, are installed",
+             installation=Installation(key="old"), archive=NEW_KEY_RELEASE,
+             boxes=(NEWER, report_box(3)), placed=(("D:\\ORVEN32\\orv\\liesmich.txt", LIESMICH),),
+             **WHOLE_RUN,
+             then=Scenario("new_key_in_release_next_run", "the next release, signed by the new key",
+                           installation=Installation(key="old"),
+                           archive=dataclasses.replace(NEXT_RELEASE, signed_by="new"),
+                           args="15.03.2024 3.1",
+                           boxes=(newer_question(" 3.2", "20.05.2024"), report_box(2)),
+                           placed=(("D:\\ORVEN32\\orv\\liesmich.txt", NEXT_LIESMICH),),
+                           **WHOLE_RUN)),
 
     # What a user with a 144 DPI screen sees.
     Scenario("database_folder_cannot_be_made_at_144_dpi", "the failed row as above on a screen "

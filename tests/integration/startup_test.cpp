@@ -8,7 +8,9 @@
 #include <stdexcept>
 
 #include "platform/runtime_error.h"
+#include "posix/posix_file_system.h"
 #include "support/installation.h"
+#include "support/minisign.h"
 
 namespace orv {
 namespace {
@@ -384,6 +386,198 @@ TEST(StartUp, PutsBackABackupOnlyWhenItIsTheWholeOfTheArchive) {
             EXPECT_FALSE(inst.box.exists("DATEN/ORVEN.MDB"));
         }
     }
+}
+
+} // namespace
+} // namespace orv
+
+namespace orv {
+namespace {
+
+const std::string kUnsignedNote = "Die Update-Datei orvupd.zip ist nicht vom Hersteller "
+                                  "signiert.\r\n\r\nDas Update wurde nicht installiert.";
+const std::string kWrongSignatureNote =
+    "Die Update-Datei orvupd.zip ist nicht vom Hersteller signiert oder wurde verändert.\r\n\r\n"
+    "Das Update wurde nicht installiert.";
+const std::string kReportThree =
+    "ORVEN-Update ordnungsgemäß installiert.\r\n\r\nEs wurden 3 Dateien kopiert.";
+constexpr const char* kKey = "ORVEN32/UPDATE/orvupd.pub";
+constexpr const char* kSignature = "ORVEN32/update/orvupd.zip.minisig";
+
+// What becomes of the archive, its signature or the installed key after the vendor signed.
+enum class Afterwards {
+    Nothing,
+    OneByteChanged,
+    SignatureEmpty,
+    SignatureCut,
+    CommentChanged,
+    KeyDamaged,
+    CrlfLineEnds, // key and signature copied through a tool that writes Windows line ends
+};
+
+TEST(Signature, InstallsOnlyWhatTheInstalledKeySigned) {
+    if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
+    struct SignatureCase {
+        const char* name;
+        bool keyInstalled;
+        const char* signedBy; // "vendor", "other", nullptr: not signed
+        bool legacy;
+        Afterwards afterwards;
+        const std::string* note; // nullptr: installed as without a key
+        const char* logLine;
+    };
+    const SignatureCase kCases[] = {
+        {"signed by the vendor", true, "vendor", false, Afterwards::Nothing, nullptr, ": gültig"},
+        {"signed in minisign's legacy form", true, "vendor", true, Afterwards::Nothing, nullptr,
+         ": gültig"},
+        {"no key installed, not signed", false, nullptr, false, Afterwards::Nothing, nullptr,
+         "Signatur nicht geprüft: kein öffentlicher Schlüssel C:\\ORVEN32\\UPDATE\\orvupd.pub"},
+        {"not signed", true, nullptr, false, Afterwards::Nothing, &kUnsignedNote,
+         ": keine Signaturdatei"},
+        {"one byte changed after signing", true, "vendor", false, Afterwards::OneByteChanged,
+         &kWrongSignatureNote, ": das Archiv wurde nach dem Signieren verändert"},
+        {"one byte changed after a legacy signature", true, "vendor", true,
+         Afterwards::OneByteChanged, &kWrongSignatureNote, "verändert"},
+        {"signed by another key", true, "other", false, Afterwards::Nothing, &kWrongSignatureNote,
+         ": signiert mit einem anderen Schlüssel"},
+        {"empty signature file", true, "vendor", false, Afterwards::SignatureEmpty,
+         &kWrongSignatureNote, ": die Signaturdatei ist leer"},
+        {"signature file cut short", true, "vendor", false, Afterwards::SignatureCut,
+         &kWrongSignatureNote, ": die Signaturdatei ist leer, abgeschnitten"},
+        {"trusted comment changed", true, "vendor", false, Afterwards::CommentChanged,
+         &kWrongSignatureNote, ": der vertrauenswürdige Kommentar wurde"},
+        {"key and signature with Windows line ends", true, "vendor", false,
+         Afterwards::CrlfLineEnds, nullptr, ": gültig"},
+        {"installed key damaged", true, "vendor", false, Afterwards::KeyDamaged,
+         &kWrongSignatureNote, "orvupd.pub: der öffentliche Schlüssel ist nicht im Format"},
+    };
+    for (const SignatureCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        testing::Installation inst;
+        testing::Minisign minisign;
+        const std::string vendorKey = minisign.makeKey("vendor");
+        minisign.makeKey("other");
+        if (c.keyInstalled) inst.box.writeFile(kKey, vendorKey);
+        inst.writeArchive(kGoodArchive);
+        if (c.signedBy) minisign.sign(c.signedBy, inst.file(Installation::kArchive), c.legacy);
+        std::string archive = inst.archiveBytes();
+        switch (c.afterwards) {
+        case Afterwards::Nothing:
+            break;
+        case Afterwards::OneByteChanged:
+            archive[archive.size() / 2] ^= 0x01;
+            inst.box.writeFile(Installation::kArchive, archive);
+            break;
+        case Afterwards::SignatureEmpty:
+            inst.box.writeFile(kSignature, "");
+            break;
+        case Afterwards::SignatureCut: {
+            const std::string signature = inst.box.readFile(kSignature);
+            inst.box.writeFile(kSignature, signature.substr(0, signature.size() - 30));
+            break;
+        }
+        case Afterwards::KeyDamaged:
+            inst.box.writeFile(kKey, vendorKey.substr(0, vendorKey.size() - 10));
+            break;
+        case Afterwards::CrlfLineEnds:
+            for (const char* file : {kKey, kSignature}) {
+                const std::string text = inst.box.readFile(file);
+                std::string windows;
+                for (const char ch : text)
+                    windows += ch == '\n' ? std::string("\r\n") : std::string(1, ch);
+                inst.box.writeFile(file, windows);
+            }
+            break;
+        case Afterwards::CommentChanged: {
+            std::string signature = inst.box.readFile(kSignature);
+            signature.replace(signature.find("timestamp:") + 10, 1, "9");
+            inst.box.writeFile(kSignature, signature);
+            break;
+        }
+        }
+        const auto before = inst.box.snapshot();
+        inst.run();
+
+        EXPECT_EQ(inst.os.launcher.launches, std::vector<std::string>{kApplication});
+        EXPECT_FALSE(inst.os.start.state().loaded);
+        EXPECT_FALSE(inst.backupExists());
+        EXPECT_EQ(inst.archiveBytes(), archive);
+        const std::string log = inst.box.readFile(Installation::kLog);
+        EXPECT_NE(log.find(c.logLine), std::string::npos) << log;
+        if (c.keyInstalled && c.afterwards != Afterwards::KeyDamaged) {
+            // The key id as minisign names it in the key's comment.
+            const std::size_t at = vendorKey.find("public key ") + 11;
+            const std::string id = vendorKey.substr(at, vendorKey.find('\n') - at);
+            EXPECT_NE(log.find("Signatur geprüft mit Schlüssel " + id + ": "), std::string::npos)
+                << log;
+        }
+        if (c.note) {
+            ExpectBoxes(inst, {{*c.note, "Fehler beim Update", 16}});
+            // Nothing installed, nothing left behind: only the run's log is new.
+            auto after = inst.box.snapshot();
+            std::erase_if(after, [](const auto& f) { return Installation::IsRunLog(f.first); });
+            EXPECT_EQ(after, before);
+        } else {
+            ASSERT_EQ(inst.os.boxes.size(), 2u) << ::testing::PrintToString(inst.boxTexts());
+            EXPECT_EQ(inst.os.boxes[1].title, "ORV-Update installieren");
+            EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "neu");
+        }
+    }
+}
+
+// Another program that wants to write the archive while its backup is being made: refused when
+// the archive was checked, so that the backup and the installation get the bytes checked.
+TEST(Signature, HoldsTheCheckedArchiveAgainstWritingUntilItsBackupIsMade) {
+    if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
+    for (const bool keyInstalled : {true, false}) {
+        SCOPED_TRACE(keyInstalled ? "checked" : "no key");
+        testing::Installation inst;
+        testing::Minisign minisign;
+        if (keyInstalled) inst.box.writeFile(kKey, minisign.makeKey("vendor"));
+        inst.writeArchive(kGoodArchive);
+        if (keyInstalled) minisign.sign("vendor", inst.file(Installation::kArchive));
+        posix::PosixFileSystem other;
+        const auto writable = [&other, &inst] {
+            try {
+                other.openForUpdate(inst.file(Installation::kArchive));
+                return true;
+            } catch (const RuntimeError& error) {
+                EXPECT_EQ(error.number(), err::kPermissionDenied);
+                return false;
+            }
+        };
+        bool writableAtBackup = true;
+        inst.os.faulty.throwAt(FileOp::Copy, 1, [&] { writableAtBackup = writable(); });
+        inst.run();
+        EXPECT_EQ(writableAtBackup, !keyInstalled);
+        EXPECT_TRUE(writable()); // let go with the run
+    }
+}
+
+TEST(Signature, ANewKeyInAnArchiveSignedByTheOldOneChecksTheNextUpdate) {
+    if (!testing::Minisign::Available()) GTEST_SKIP() << "minisign is not installed";
+    testing::Installation inst;
+    testing::Minisign minisign;
+    const std::string oldKey = minisign.makeKey("old");
+    const std::string newKey = minisign.makeKey("new");
+    inst.box.writeFile(kKey, oldKey);
+    const auto deliver = [&](const char* version, const char* signedBy) {
+        inst.writeArchive({{"orvupd.txt", std::string(version) + "\r\n"},
+                           {"UPDATE/orvupd.pub", newKey},
+                           {"liesmich.txt", version}});
+        minisign.sign(signedBy, inst.file(Installation::kArchive));
+        inst.os.boxes.clear();
+        inst.run();
+        return inst.os.boxes.empty() ? std::string() : inst.os.boxes.back().text;
+    };
+
+    EXPECT_EQ(deliver("15.03.2019 3.1", "old"), kReportThree);
+    EXPECT_EQ(inst.box.readFile(kKey), newKey);
+    // The old key signs no more.
+    EXPECT_EQ(deliver("20.05.2019 3.2", "old"), kWrongSignatureNote);
+    EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "15.03.2019 3.1");
+    EXPECT_EQ(deliver("20.05.2019 3.2", "new"), kReportThree);
+    EXPECT_EQ(inst.box.readFile("ORVEN32/liesmich.txt"), "20.05.2019 3.2");
 }
 
 } // namespace
