@@ -70,11 +70,15 @@ class FileSystem {
     virtual ~FileSystem() = default;
 
     // Opens the file for reading with the platform's default sharing and closes it again.
-    // A file held by another program raises 70.
+    // A file held by another program raises 70 (held), one the user may not read 70 (denied).
     virtual void probeOpen(const std::string& path) = 0;
-    // Raises 70 when another program holds the file so that it can be neither replaced nor
-    // moved aside (any other failure raises its own number, a missing file 53 or 76).
+    // Raises 70 when the file can be neither replaced nor moved aside: held when another
+    // program holds it, denied when the user may not (any other failure raises its own number,
+    // a missing file 53 or 76).
     virtual void probeReplace(const std::string& path) = 0;
+    // Raises 70 (denied) when this process may make no file in the existing folder (no right
+    // to, a write-protected volume); nothing in it can then be replaced either.
+    virtual void probeWriteFolder(const std::string& folder) = 0;
     // Copies a file over any existing one; the copy keeps the source's last-modified time. A
     // copy that fails may leave the target half written (see CopyIntoPlace).
     virtual void copyFile(const std::string& from, const std::string& to) = 0;

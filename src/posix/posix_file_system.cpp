@@ -403,8 +403,12 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
 
 void PosixFileSystem::probeOpen(const std::string& path) {
     UniqueFd fd = OpenForReading(resolve(path));
-    if (LockedByAnother(fd.get())) throw RuntimeError(err::kPermissionDenied);
+    if (LockedByAnother(fd.get())) throw HeldError(EWOULDBLOCK);
     if (fd.close() != 0) Fail(errno);
+}
+
+void PosixFileSystem::probeWriteFolder(const std::string& folder) {
+    if (::faccessat(AT_FDCWD, resolve(folder).c_str(), W_OK | X_OK, AT_EACCESS) != 0) Fail(errno);
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
@@ -504,7 +508,7 @@ UniqueFd OpenRegularFile(const std::string& native, int flags, int lock) {
     if (::fstat(fd.get(), &st) != 0) Fail(errno);
     if (!S_ISREG(st.st_mode)) throw RuntimeError(err::kPathFileAccess);
     while (::flock(fd.get(), lock | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) throw SystemError(err::kPermissionDenied, errno);
+        if (errno == EWOULDBLOCK) throw HeldError(errno);
         // A file system without locks shares the file as it is.
         if (errno != EINTR) break;
     }

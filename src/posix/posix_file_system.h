@@ -29,6 +29,8 @@ class PosixFileSystem : public FileSystem {
     void probeOpen(const std::string& path) override;
     // A file is held against replacement by the same locks that keep it from being read.
     void probeReplace(const std::string& path) override { probeOpen(path); }
+    // The folder's permissions for this process, and a read-only mount.
+    void probeWriteFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;

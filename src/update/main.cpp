@@ -4,6 +4,7 @@
 
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -316,15 +317,22 @@ InstallationDirs Dirs(const UpdateRun& run) {
     return {run.InstallDir, run.DbDir1, run.DbDir2, run.DbDir3};
 }
 
-// The files that the installation will replace: every file of the plan that exists already,
-// under the name its folder holds it by. Each folder is read once; a folder that cannot be read
-// (most often one that does not exist yet) holds nothing to replace.
-std::vector<std::string> FilesToReplace(UpdateRun& run) {
+// A file that the installation writes, in a folder that exists already.
+struct Target {
+    std::string folder; // ending in its separator
+    std::string path;   // the file as its folder holds it, where it exists
+    bool exists = false;
+};
+
+// The files of the plan whose folders exist already, each under the name its folder holds it
+// by where it exists. Each folder is read once; a folder that cannot be read (most often one
+// that does not exist yet) is left out: its row makes it, or fails with its own box.
+std::vector<Target> TargetsOfPlan(UpdateRun& run) {
     FileSystem& files = run.os.files();
     const std::vector<RowPlacement> rows = PlaceEntries(
         ExtractionPlan(Dirs(run)), zipkit::EntryNames(files, run.ArchivePath), run.ArchivePath);
     std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
-    std::vector<std::string> paths;
+    std::vector<Target> targets;
     for (const RowPlacement& row : rows) {
         for (const PlacedEntry& entry : row.entries) {
             if (entry.folder) continue;
@@ -338,40 +346,83 @@ std::vector<std::string> FilesToReplace(UpdateRun& run) {
                 }
             }
             if (known->second == nullptr) continue;
-            if (const auto name = known->second->find(place.name)) {
-                paths.push_back(known->second->pathOf(*name));
-            }
+            const auto name = known->second->find(place.name);
+            targets.push_back(
+                {place.folder, name ? known->second->pathOf(*name) : entry.path, name.has_value()});
         }
     }
-    return paths;
+    return targets;
 }
 
-bool IsHeld(UpdateRun& run, const std::string& path) {
+// What keeps a file from being replaced now: nothing, another program, or a missing right.
+enum class Obstacle { None, Held, Denied };
+
+Obstacle ObstacleTo(UpdateRun& run, const std::string& path) {
     try {
         run.os.files().probeReplace(path);
-        return false;
+        return Obstacle::None;
     } catch (const RuntimeError& error) {
-        return error.number() == err::kPermissionDenied; // a missing file is no held one
+        if (error.held()) return Obstacle::Held;
+        if (error.denied()) return Obstacle::Denied;
+        return Obstacle::None; // a missing file is no held one; the row meets anything else
     }
+}
+
+// A file that the user may not replace stops the run before anything changes: no wait helps.
+void RefuseForRights(UpdateRun& run, const std::string& path) {
+    Note(run, "Keine Rechte zum Ersetzen, nichts wird installiert: " + path);
+    run.Message = "Die Datei " + path + " kann nicht ersetzt werden:" + CRLF +
+                  "Ihnen fehlen die Schreibrechte." + CRLF + CRLF +
+                  "Das Update wurde nicht installiert.";
+    Show(run, run.Message, "Fehler beim Update", style::kCritical);
+}
+
+// The first file of the plan that the user may not replace (in a folder where no file may be
+// made, or itself refused); none when there is none. Each folder is asked once.
+std::optional<std::string> FirstDenied(UpdateRun& run, const std::vector<Target>& targets) {
+    std::map<std::u32string, bool> writable;
+    for (const Target& target : targets) {
+        const auto [known, isNew] = writable.try_emplace(zipkit::FoldedPath(target.folder), true);
+        if (isNew) {
+            try {
+                run.os.files().probeWriteFolder(target.folder);
+            } catch (const RuntimeError& error) {
+                known->second = !error.denied();
+            }
+        }
+        if (!known->second) return target.path;
+        if (target.exists && ObstacleTo(run, target.path) == Obstacle::Denied) return target.path;
+    }
+    return std::nullopt;
 }
 
 // Before anything is changed, every file that the installation replaces must be free: a file
-// that another program holds is waited for a while (the application that started the updater
-// is often still closing, a virus scanner holds a new file for a moment). A file still held
-// then stops the run before its first row, with the note that the application is open, so
-// that the installation is never left half old, half new. False in that case.
+// that the user may not replace stops the run at once; a file that another program holds is
+// waited for a while (the application that started the updater is often still closing, a
+// virus scanner holds a new file for a moment). A file still held then stops the run before
+// its first row, with the note that the application is open, so that the installation is
+// never left half old, half new. False in either case.
 bool NoTargetHeld(UpdateRun& run) {
-    std::vector<std::string> targets;
+    std::vector<Target> targets;
     try {
-        targets = FilesToReplace(run);
+        targets = TargetsOfPlan(run);
     } catch (const RuntimeError&) {
         return true; // an archive that cannot be read fails in its rows, with their own boxes
     }
+    if (const std::optional<std::string> denied = FirstDenied(run, targets)) {
+        RefuseForRights(run, *denied);
+        return false;
+    }
     int waited = 0;
-    for (const std::string& path : targets) {
-        if (!IsHeld(run, path)) continue;
+    for (const Target& target : targets) {
+        if (!target.exists || ObstacleTo(run, target.path) != Obstacle::Held) continue;
+        const std::string& path = target.path;
         Note(run, "Warte auf eine von einem anderen Programm geöffnete Datei: " + path);
-        do {
+        for (Obstacle now = Obstacle::Held; now != Obstacle::None; now = ObstacleTo(run, path)) {
+            if (now == Obstacle::Denied) {
+                RefuseForRights(run, path);
+                return false;
+            }
             if (waited >= kHeldWaitMilliseconds) {
                 Note(run, "Nach " + std::to_string(waited / 1000) +
                               " s noch geöffnet, nichts wird installiert: " + path);
@@ -380,7 +431,7 @@ bool NoTargetHeld(UpdateRun& run) {
             }
             run.os.pause(kHeldPollMilliseconds);
             waited += kHeldPollMilliseconds;
-        } while (IsHeld(run, path));
+        }
         Note(run, "Wieder frei: " + path);
     }
     return true;

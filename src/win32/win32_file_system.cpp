@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "platform/runtime_error.h"
@@ -147,6 +148,19 @@ void Win32FileSystem::probeReplace(const std::string& path) {
                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
     if (!file.valid()) RaiseWin32Error(GetLastError());
+}
+
+void Win32FileSystem::probeWriteFolder(const std::string& folder) {
+    const std::string probe =
+        PathIn(folder, ".orvupd-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+    const KernelHandle file{
+        CreateFileW(ApiPath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)};
+    if (file.valid()) return;
+    const DWORD code = GetLastError();
+    // Another run's probe of the same name: files can be made there.
+    if (code == ERROR_FILE_EXISTS) return;
+    RaiseWin32Error(code);
 }
 
 void Win32FileSystem::removeAtRestart(const std::string& path) {

@@ -9,6 +9,8 @@ class Win32FileSystem final : public FileSystem {
   public:
     void probeOpen(const std::string& path) override;
     void probeReplace(const std::string& path) override;
+    // Makes a file in the folder that goes again when it is closed.
+    void probeWriteFolder(const std::string& folder) override;
     void removeAtRestart(const std::string& path) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;

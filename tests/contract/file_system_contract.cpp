@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/runtime_error.h"
@@ -558,22 +559,63 @@ TEST_P(FileSystemContract, RandomAccessFileChangesTheFileInPlace) {
 
 // ---- Sharing ----------------------------------------------------------------------------------
 
-// A file opened for reading may be read by others meanwhile, not changed.
+// What a failed call says, as the updater acts on it: the number, and whether another program
+// holds the file (to be waited for) or the user lacks a right (not to be waited for).
+struct Refusal {
+    int number = 0;
+    Cause cause = Cause::Other;
+    bool operator==(const Refusal&) const = default;
+};
+
+Refusal RefusalOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const RuntimeError& e) {
+        return {e.number(), e.cause()};
+    }
+    return {};
+}
+
+std::ostream& operator<<(std::ostream& out, const Refusal& refusal) {
+    return out << refusal.number << "/" << static_cast<int>(refusal.cause);
+}
+
+const Refusal kHeld{err::kPermissionDenied, Cause::Held};
+const Refusal kFree{};
+
+// A file opened for reading may be read by others meanwhile, not changed: held, not denied.
 TEST_P(FileSystemContract, ReadingSharesTheFileForReadingOnly) {
     write("orvupd.zip", "PK");
     const auto held = files().openForReading(path("orvupd.zip"));
-    EXPECT_EQ(ErrorOf([&] { files().probeOpen(path("orvupd.zip")); }), 0);
-    EXPECT_EQ(ErrorOf([&] { files().openForReading(path("orvupd.zip")); }), 0);
-    EXPECT_EQ(ErrorOf([&] { files().openForUpdate(path("orvupd.zip")); }), err::kPermissionDenied);
+    EXPECT_EQ(RefusalOf([&] { files().probeOpen(path("orvupd.zip")); }), kFree);
+    EXPECT_EQ(RefusalOf([&] { files().openForReading(path("orvupd.zip")); }), kFree);
+    EXPECT_EQ(RefusalOf([&] { files().openForUpdate(path("orvupd.zip")); }), kHeld);
 }
 
-// A file opened for update is shared with no one: not even a probe may open it.
+// A file opened for update is shared with no one: not even a probe may open it, and every
+// refusal says that another program holds it.
 TEST_P(FileSystemContract, UpdatingSharesTheFileWithNoOne) {
     write("orvupd.zip", "PK");
     const auto held = files().openForUpdate(path("orvupd.zip"));
-    EXPECT_EQ(ErrorOf([&] { files().probeOpen(path("orvupd.zip")); }), err::kPermissionDenied);
-    EXPECT_EQ(ErrorOf([&] { files().openForReading(path("orvupd.zip")); }), err::kPermissionDenied);
-    EXPECT_EQ(ErrorOf([&] { files().openForUpdate(path("orvupd.zip")); }), err::kPermissionDenied);
+    EXPECT_EQ(RefusalOf([&] { files().probeOpen(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().probeReplace(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().openForReading(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().openForUpdate(path("orvupd.zip")); }), kHeld);
+}
+
+// A folder where files may be made says so, and leaves nothing behind; a missing folder or a
+// missing file is neither held nor denied.
+TEST_P(FileSystemContract, NothingMissingIsHeldOrDenied) {
+    EXPECT_EQ(RefusalOf([&] { files().probeWriteFolder(folder()); }), kFree);
+    EXPECT_EQ(namesIn(), Names{});
+    for (const auto& call : std::initializer_list<std::function<void()>>{
+             [&] { files().probeWriteFolder(path("fehlt")); },
+             [&] { files().probeOpen(path("fehlt.zip")); },
+             [&] { files().probeReplace(path("fehlt\\fehlt.zip")); }}) {
+        const Refusal refusal = RefusalOf(call);
+        EXPECT_NE(refusal.number, 0);
+        EXPECT_EQ(refusal.cause, Cause::Other);
+    }
 }
 
 } // namespace

@@ -242,41 +242,63 @@ TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
     const std::string kHeldNote = "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet.\r\n"
                                   "Bitte beenden Sie das Programm und starten\r\n"
                                   "'Testversion aktualisieren' noch einmal.";
+    const auto rightsNote = [](const std::string& path) {
+        return "Die Datei " + path +
+               " kann nicht ersetzt werden:\r\n"
+               "Ihnen fehlen die Schreibrechte.\r\n\r\nDas Update wurde nicht installiert.";
+    };
+    enum class Refusal { Held, Denied };
     struct HeldCase {
         const char* name;
-        int releasedAfter; // milliseconds of waiting; 0: held for the whole run
-        bool installed;
+        Refusal refusal;
+        const char* path;  // refused from the user's answer on
+        int releasedAfter; // milliseconds of waiting; 0: refused for the whole run
         int waited;
+        std::string secondBox; // empty: the report of the whole update
+        std::string secondTitle;
     };
     const HeldCase kCases[] = {
-        {"held while the application closes", 4000, true, 4000},
-        {"held for the whole run", 0, false, 10000},
+        {"held while the application closes", Refusal::Held, "C:\\DATEN\\orven.mdb", 4000, 4000, "",
+         ""},
+        {"held for the whole run", Refusal::Held, "C:\\DATEN\\orven.mdb", 0, 10000, kHeldNote,
+         "ORVEN geöffnet"},
+        // A file or a folder the user may not change: no wait, and nothing is installed.
+        {"a database the user may not replace", Refusal::Denied, "C:\\DATEN\\orven.mdb", 0, 0,
+         rightsNote("C:\\DATEN\\ORVEN.MDB"), "Fehler beim Update"},
+        {"a folder the user may not write", Refusal::Denied, "C:\\DATEN\\VW", 0, 0,
+         rightsNote("C:\\DATEN\\VW\\ORVVW.MDB"), "Fehler beim Update"},
     };
     for (const HeldCase& c : kCases) {
         SCOPED_TRACE(c.name);
         Installation inst;
         inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
+        inst.box.makeDirectory("DATEN/VW");
         inst.writeArchive(kFullUpdate);
         const std::string delivered = inst.archiveBytes();
         const auto before = inst.filesButLogs();
-        const std::string held = "C:\\DATEN\\orven.mdb";
-        // Held from the user's answer on, as by a colleague who has ORVEN open.
-        inst.os.onBox = [&inst, &held](std::size_t index) {
-            if (index == 0) inst.os.faulty.hold(held);
+        const std::string refused = c.path;
+        // Refused from the user's answer on, as by a colleague who has ORVEN open.
+        inst.os.onBox = [&inst, &refused, &c](std::size_t index) {
+            if (index != 0) return;
+            if (c.refusal == Refusal::Held) {
+                inst.os.faulty.hold(refused);
+            } else {
+                inst.os.faulty.deny(refused);
+            }
         };
-        inst.os.onPause = [&inst, &held, &c](int waited) {
-            if (c.releasedAfter > 0 && waited >= c.releasedAfter) inst.os.faulty.release(held);
+        inst.os.onPause = [&inst, &refused, &c](int waited) {
+            if (c.releasedAfter > 0 && waited >= c.releasedAfter) inst.os.faulty.release(refused);
         };
         inst.run();
 
         EXPECT_EQ(inst.os.pausedMilliseconds, c.waited);
         ASSERT_EQ(inst.os.boxes.size(), 2u);
-        if (c.installed) {
+        if (c.secondBox.empty()) {
             EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
             EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
         } else {
-            EXPECT_EQ(inst.os.boxes[1].text, kHeldNote);
-            EXPECT_EQ(inst.os.boxes[1].title, "ORVEN geöffnet");
+            EXPECT_EQ(inst.os.boxes[1].text, c.secondBox);
+            EXPECT_EQ(inst.os.boxes[1].title, c.secondTitle);
             EXPECT_EQ(inst.os.boxes[1].style, 16);
             // Nothing of the update is installed: only the version file read before the question.
             auto after = inst.filesButLogs();

@@ -55,6 +55,9 @@ class FaultyFileSystem : public FileSystem {
     // aside (and stays running under its new name) and given a second name, but neither
     // replaced nor deleted where it stands, each raising 70.
     void runFrom(const std::string& path);
+    // The user has no right to change this file or folder: probing, replacing, moving or
+    // deleting it, and making files in the folder, each raise 70 (denied).
+    void deny(const std::string& path);
     // The program has ended: its files are free again.
     void endPrograms() { running_.clear(); }
 
@@ -73,6 +76,7 @@ class FaultyFileSystem : public FileSystem {
 
     void probeOpen(const std::string& path) override;
     void probeReplace(const std::string& path) override;
+    void probeWriteFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;
@@ -96,6 +100,8 @@ class FaultyFileSystem : public FileSystem {
 
   private:
     bool held(const std::string& path);
+    // Raises the error for a held or a denied path.
+    void refuse(const std::string& path);
 
     struct Fault {
         FileOp op;
@@ -119,6 +125,7 @@ class FaultyFileSystem : public FileSystem {
     std::optional<ReadFault> readFault_;
     std::set<std::string> held_;            // native paths
     std::set<std::string> running_;         // native paths
+    std::set<std::string> denied_;          // native paths
     std::map<std::string, FileTime> skews_; // native paths
 };
 
