@@ -97,8 +97,10 @@ Answer Win32Platform::showMessageBox(const std::string& text, const std::string&
     }
 }
 
+// A program started from a deep folder or from a share may be told its path in a long or
+// device form; the updater names its folders (and shows them) as the user knows them.
 std::string Win32Platform::ownDirectory() {
-    return Utf16ToUtf8(DirectoryOf(ToUtf16(ModulePath())));
+    return Utf16ToUtf8(DirectoryOf(PlainFormOf(ToUtf16(ModulePath()))));
 }
 
 std::string Win32Platform::commandLine() {

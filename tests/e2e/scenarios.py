@@ -134,6 +134,11 @@ DEEP = ("D:\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(16)))
 NEAR_260 = ("D:\\lang\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(12)))[:232] \
     + "\\ORVEN32"
 LARGE = LargeEntry("daten/archiv.dat", 200)
+# An office's file server, which Wine finds in the prefix's dosdevices/unc/fileserver/orven; the
+# main database lies deep enough on it for the long form \\?\UNC\ of its paths.
+SHARE = "\\\\fileserver\\orven"
+DEEP_ON_SHARE = (SHARE + "\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}"
+                                                 for i in range(16)))[:248] + "\\Daten"
 
 # What the run's log says of a whole run: where each database went, and every box shown.
 WHOLE_RUN_LOG = (
@@ -309,6 +314,20 @@ SCENARIOS = [
              archive=RELEASE, boxes=(NEWER, report_box(10)),
              placed=installed(keytabs="D:\\WINDATEN\\Keytabs", daten="D:\\WINDATEN\\Daten",
                               verwaltung="D:\\WINDATEN\\Verwaltung"), **WHOLE_RUN),
+    Scenario("installation_on_a_share", "installation and databases on a network share, "
+             "started as \\\\fileserver\\orven\\ORVEN32\\UPDATE\\orvupd.exe, one database "
+             "folder deeper than 248 characters: the whole update and the restart",
+             installation=Installation(install_dir=SHARE + "\\ORVEN32",
+                                       ini=(("Pfad1", DEEP_ON_SHARE),
+                                            ("Pfad2", SHARE + "\\ORVDATA\\Verwaltung"),
+                                            ("Pfad3", SHARE + "\\ORVDATA\\Keytabs"))),
+             archive=RELEASE, boxes=(NEWER, report_box(10)),
+             placed=installed(install=SHARE + "\\ORVEN32", keytabs=SHARE + "\\ORVDATA\\Keytabs",
+                              daten=DEEP_ON_SHARE, verwaltung=SHARE + "\\ORVDATA\\Verwaltung",
+                              controls=SHARE + "\\SYSTEM", libraries=SHARE + "\\SYSTEM"),
+             log_lines=("ORVEN-Update 3.0.0 in " + SHARE + "\\ORVEN32\\UPDATE, Befehlszeile \""
+                        + INSTALLED + "\"", "Neustart von ORVEN angefordert: " + SHARE
+                        + "\\ORVEN32\\orv\\orven32.exe"), **WHOLE_RUN),
     Scenario("database_held_whole_run", "a colleague holds ORVEN.MDB for the whole run: the "
              "updater waits, then shows the open note and installs nothing; every file as "
              "before, the archive restored, one restart",

@@ -57,6 +57,8 @@ class Prefix:
         self.work = work
         self.path = work / "prefix"
         self.drive_d = work / "drive_d"
+        # Wine finds \\server\share\x in dosdevices/unc/server/share/x.
+        self.unc = self.path / "dosdevices" / "unc"
 
     @functools.cached_property
     def wine(self) -> str:
@@ -97,6 +99,7 @@ class Prefix:
             self._install_fonts()
             (self.path / ".orv-ready").write_text(PREFIX_GENERATION + "\n")
         self.drive_d.mkdir(parents=True, exist_ok=True)
+        self.unc.mkdir(exist_ok=True)
         link = self.path / "dosdevices" / "d:"
         if not link.is_symlink() or Path(os.readlink(link)) != self.drive_d:
             if link.is_symlink() or link.exists():
@@ -143,10 +146,15 @@ class Prefix:
     def unix(self, windows_path: str) -> Path:
         """The file behind a Windows path of the prefix, found without regard to case as Wine
         finds it; components that do not exist keep their spelling."""
-        drive = windows_path[0].lower()
-        roots = {"c": self.path / "drive_c", "d": self.drive_d, "z": Path("/")}
-        path = roots[drive]
-        for part in windows_path[3:].split("\\"):
+        if windows_path.startswith("\\\\"):
+            server, share, rest = (windows_path[2:].split("\\", 2) + ["", ""])[:3]
+            path = self.unc / server.lower() / share.lower()
+        else:
+            drive = windows_path[0].lower()
+            roots = {"c": self.path / "drive_c", "d": self.drive_d, "z": Path("/")}
+            path = roots[drive]
+            rest = windows_path[3:]
+        for part in rest.split("\\"):
             if not part:
                 continue
             candidate = path / part
@@ -166,7 +174,7 @@ class Prefix:
         return self.path / "drive_c" / "windows" / "orven32.ini"
 
     def clear_drive(self) -> None:
-        for child in self.drive_d.iterdir():
+        for child in list(self.drive_d.iterdir()) + list(self.unc.iterdir()):
             remove(child)
         for ini in (self.path / "drive_c" / "windows").iterdir():
             if ini.name.lower() == "orven32.ini":

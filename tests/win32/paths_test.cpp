@@ -50,5 +50,31 @@ TEST_P(LongPathTest, PrefixesFullPathsOnly) {
 
 INSTANTIATE_TEST_SUITE_P(Win32, LongPathTest, testing::ValuesIn(kLongFormCases));
 
+// The updater's own path, as the system may hand it back, in the form the user knows.
+const PathCase kPlainFormCases[] = {
+    {"network path", u"\\\\?\\UNC\\fileserver\\orven\\ORVEN32\\UPDATE\\orvupd.exe",
+     u"\\\\fileserver\\orven\\ORVEN32\\UPDATE\\orvupd.exe"},
+    {"network path in lower case", u"\\\\?\\unc\\server\\share", u"\\\\server\\share"},
+    {"network path in the system's own form", u"\\??\\UNC\\server\\share\\UPDATE",
+     u"\\\\server\\share\\UPDATE"},
+    {"network path as Wine names a program on a share", u"UNC\\fileserver\\orven\\orvupd.exe",
+     u"\\\\fileserver\\orven\\orvupd.exe"},
+    {"drive path", u"\\\\?\\D:\\ORVEN32\\UPDATE", u"D:\\ORVEN32\\UPDATE"},
+    {"plain network path", u"\\\\server\\share\\UPDATE", u"\\\\server\\share\\UPDATE"},
+    {"plain drive path", u"C:\\ORVEN32", u"C:\\ORVEN32"},
+    {"a volume by its name stays", u"\\\\?\\Volume{1234}\\ORVEN32",
+     u"\\\\?\\Volume{1234}\\ORVEN32"},
+    {"a server named like the prefix", u"\\\\?\\UNCLE\\x", u"\\\\?\\UNCLE\\x"},
+};
+
+class PlainPathTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(PlainPathTest, TurnsTheLongFormBack) {
+    const PathCase& c = GetParam();
+    EXPECT_TRUE(PlainFormOf(c.input) == c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Win32, PlainPathTest, testing::ValuesIn(kPlainFormCases));
+
 } // namespace
 } // namespace orv::win32
