@@ -63,6 +63,9 @@ class Folder {
     virtual void keepAs(const std::string& from, const std::string& to) = 0;
     virtual void remove(const std::string& name) = 0;
     virtual void removeAtRestart(const std::string& name) = 0;
+    // As FileSystem::readOnly and setReadOnly, within the folder.
+    virtual bool readOnly(const std::string& name) = 0;
+    virtual void setReadOnly(const std::string& name, bool readOnly) = 0;
 };
 
 class FileSystem {
@@ -95,6 +98,12 @@ class FileSystem {
     // Asks the system to remove the file when it next starts, where this process may (on
     // Windows, one with an administrator's rights); nothing where not.
     virtual void removeAtRestart(const std::string& /*path*/) {}
+    // Whether the file is marked read-only: Windows' attribute, on Linux a file that its owner
+    // may not write. Such a file can be neither replaced nor deleted on Windows until the mark
+    // is cleared; a second name of the file (keepAs) shares the mark.
+    virtual bool readOnly(const std::string& path) = 0;
+    // Marks the file read-only, or clears the mark (on Linux: lets its owner write it again).
+    virtual void setReadOnly(const std::string& path, bool readOnly) = 0;
     virtual bool fileExists(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     // Creates one directory; its parent must exist. An existing directory is no error.

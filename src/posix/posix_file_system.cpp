@@ -295,6 +295,22 @@ void MakeRunnableAt(int dirFd, const std::string& name) {
     if (runnable != mode) ::fchmodat(dirFd, name.c_str(), runnable, 0);
 }
 
+// A file that its owner may not write counts as marked read-only, as Windows' attribute.
+bool ReadOnlyAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) Fail(errno);
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+// Marking takes every write permission; clearing gives it back to the owner.
+void SetReadOnlyAt(int dirFd, const std::string& name, bool readOnly) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) Fail(errno);
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t wanted = readOnly ? mode & ~mode_t{0222} : mode | S_IWUSR;
+    if (wanted != mode && ::fchmodat(dirFd, name.c_str(), wanted, 0) != 0) Fail(errno);
+}
+
 // A folder held open: every operation names its file relative to the folder, so the kernel
 // walks no path and the updater resolves none.
 class PosixFolder final : public Folder {
@@ -335,6 +351,11 @@ class PosixFolder final : public Folder {
 
     // Linux removes a file that a program still runs from as soon as it is asked to.
     void removeAtRestart(const std::string& /*name*/) override {}
+
+    bool readOnly(const std::string& name) override { return ReadOnlyAt(fd_.get(), name); }
+    void setReadOnly(const std::string& name, bool readOnly) override {
+        SetReadOnlyAt(fd_.get(), name, readOnly);
+    }
 
   private:
     UniqueFd fd_;
@@ -445,6 +466,14 @@ void PosixFileSystem::keepAs(const std::string& from, const std::string& to) {
         return;
     }
     Fail(errno);
+}
+
+bool PosixFileSystem::readOnly(const std::string& path) {
+    return ReadOnlyAt(AT_FDCWD, resolve(path));
+}
+
+void PosixFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    SetReadOnlyAt(AT_FDCWD, resolve(path), readOnly);
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {

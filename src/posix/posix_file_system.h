@@ -37,6 +37,8 @@ class PosixFileSystem : public FileSystem {
     std::string readFirstLine(const std::string& path) override;
     void replaceFile(const std::string& from, const std::string& to) override;
     void keepAs(const std::string& from, const std::string& to) override;
+    bool readOnly(const std::string& path) override;
+    void setReadOnly(const std::string& path, bool readOnly) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;

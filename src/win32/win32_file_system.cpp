@@ -206,6 +206,22 @@ void Win32FileSystem::keepAs(const std::string& from, const std::string& to) {
     copyFile(from, to);
 }
 
+bool Win32FileSystem::readOnly(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void Win32FileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+    const DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                  : attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (wanted != attributes && !SetFileAttributesW(ApiPath(path).c_str(), wanted)) {
+        RaiseLastError();
+    }
+}
+
 bool Win32FileSystem::fileExists(const std::string& path) {
     const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectory(attributes);

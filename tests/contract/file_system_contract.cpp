@@ -362,6 +362,48 @@ TEST_P(FileSystemContract, KeepAsGivesASecondNameAndLeavesTheFileAlone) {
     EXPECT_FALSE(files().fileExists(path("fehlt.alt")));
 }
 
+// A read-only file is replaced once its mark is cleared; the second name that keeps the old
+// file is read-only too, and goes once its own mark is cleared.
+TEST_P(FileSystemContract, ReadOnlyFilesAreReplacedOnceTheirMarkIsCleared) {
+    for (const Through through : {Through::Paths, Through::Folder}) {
+        SCOPED_TRACE(NameOf(through));
+        startAfresh();
+        const auto opened = files().openFolder(folder());
+        const auto isReadOnly = [&](const char* name) {
+            return through == Through::Paths ? files().readOnly(path(name))
+                                             : opened->readOnly(name);
+        };
+        const auto mark = [&](const char* name, bool readOnly) {
+            if (through == Through::Paths) {
+                files().setReadOnly(path(name), readOnly);
+            } else {
+                opened->setReadOnly(name, readOnly);
+            }
+        };
+        write("ORVEN.MDB", "alt");
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+        mark("ORVEN.MDB", true);
+        mark("ORVEN.MDB", true); // marked already: nothing changes
+        EXPECT_TRUE(isReadOnly("ORVEN.MDB"));
+        EXPECT_EQ(read("ORVEN.MDB"), "alt");
+
+        files().keepAs(path("ORVEN.MDB"), path("ORVEN.MDB.alt"));
+        EXPECT_TRUE(isReadOnly("ORVEN.MDB.alt"));
+        mark("ORVEN.MDB", false);
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+        write("neu.tmp", "neu");
+        files().replaceFile(path("neu.tmp"), path("ORVEN.MDB"));
+        EXPECT_EQ(read("ORVEN.MDB"), "neu");
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+
+        mark("ORVEN.MDB.alt", false);
+        opened->remove("ORVEN.MDB.alt");
+        EXPECT_EQ(namesIn(), Names{"ORVEN.MDB"});
+    }
+    EXPECT_EQ(ErrorOf([&] { files().readOnly(path("fehlt.mdb")); }), err::kFileNotFound);
+    EXPECT_EQ(ErrorOf([&] { files().setReadOnly(path("fehlt.mdb"), true); }), err::kFileNotFound);
+}
+
 TEST_P(FileSystemContract, RemoveTakesTheFileAndRaises53ForAMissingOne) {
     struct Case {
         Through through;

@@ -30,6 +30,7 @@ class Installation:
     # Folders the INI names that are not made (a file may stand in their way).
     unmade_folders: tuple = ()
     existing: tuple = ()  # (path, bytes) present before the run
+    read_only: tuple = ()  # paths of existing files marked read-only
 
     @property
     def updater_dir(self) -> str:
@@ -122,6 +123,8 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         put(inst.ini_path, ini_text(inst))
     for path, data in inst.existing:
         put(path, data)
+    for path in inst.read_only:
+        drive.unix(path).chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
     return deliver(drive, inst, archive, cache)
 
 

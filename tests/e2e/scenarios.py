@@ -168,6 +168,7 @@ NEXT_RELEASE = Archive((Entry("orvupd.txt", ("20.05.2024 3.2" + CRLF).encode()),
 UPDATE_FOLDER_AFTER = ("orvupd.exe", "orvupd.zip", "orvupd.log", "orvupd.1.log")
 LOADED_LIBRARY = "D:\\SYSTEM\\orvcalc.dll"
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
+LIESMICH_PATH = "D:\\ORVEN32\\orv\\liesmich.txt"
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
 BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
@@ -353,6 +354,17 @@ SCENARIOS = [
              answers=("No", "OK", "OK", "OK"),
              boxes=(NEWER, CANCELLED_BOX, HELD_BOX, GENERAL_ERROR_BOX), max_boxes=20,
              restarts=1, archive_after="kept"),
+    Scenario("read_only_targets", "a database and a file of the last row marked read-only, "
+             "and a read-only old copy that an earlier updater left beside the database: both "
+             "replaced, nothing left beside them",
+             installation=Installation(
+                 existing=existing(HELD_DATABASE, LIESMICH_PATH)
+                 + ((HELD_DATABASE + ".orvupd-old-1.tmp", b"uralt"),),
+                 read_only=(HELD_DATABASE, LIESMICH_PATH, HELD_DATABASE + ".orvupd-old-1.tmp")),
+             archive=RELEASE, boxes=(NEWER, report_box(10)), placed=installed(),
+             folder_holds=(("D:\\ORVDATA\\Daten", ("ORVEN.MDB",)),
+                           ("D:\\ORVEN32\\orv", ("liesmich.txt", "orven32.exe", "orven32.ini",
+                                                 "orvupd.txt", "started.log"))), **WHOLE_RUN),
     Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
              "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),

@@ -238,6 +238,61 @@ TEST(Installation, ReportsAFailedRowAndKeepsItsEntriesOutOfTheInstallation) {
     }
 }
 
+// Files marked read-only (a database copied from a CD, a file the administrator protected) are
+// replaced like any other, and the old copies kept meanwhile do not stay behind; a row that fails
+// puts the old file back with its mark.
+TEST(Installation, ReplacesReadOnlyFilesAndLeavesNoOldCopies) {
+    struct ReadOnlyCase {
+        const char* name;
+        bool lastRowFails; // the last file of the last row cannot be put in place
+        bool leftFromEarlierRun;
+    };
+    const ReadOnlyCase kCases[] = {
+        {"read-only targets", false, false},
+        {"read-only targets, and old copies that an earlier run left read-only", false, true},
+        {"a read-only target of a row that fails later", true, false},
+    };
+    const auto isOldCopy = [](const auto& file) {
+        return file.first.find(".orvupd-") != std::string::npos;
+    };
+    // The replacements of a whole run, so that a fault can be placed on the last file's.
+    std::size_t replacesOfAWholeRun = 0;
+    for (const ReadOnlyCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
+        inst.box.writeFile("ORVEN32/orv/orven32.exe", "ORVEN 3.0");
+        inst.box.setMode("DATEN/ORVEN.MDB", 0444);
+        inst.box.setMode("ORVEN32/orv/orven32.exe", 0444);
+        if (c.leftFromEarlierRun) {
+            inst.box.writeFile("DATEN/ORVEN.MDB.orvupd-old-1.tmp", "uralt");
+            inst.box.setMode("DATEN/ORVEN.MDB.orvupd-old-1.tmp", 0444);
+        }
+        inst.writeArchive(kFullUpdate);
+        // The last replacement of a run puts the archive back; the one before it places
+        // liesmich.txt, the last file of the last row, after orven32.exe.
+        if (c.lastRowFails)
+            inst.os.faulty.failAt(testing::FileOp::Replace, replacesOfAWholeRun - 1,
+                                  err::kDeviceIo);
+        inst.run();
+        if (!c.lastRowFails) replacesOfAWholeRun = inst.os.faulty.count(testing::FileOp::Replace);
+
+        EXPECT_TRUE(std::ranges::none_of(inst.box.snapshot(), isOldCopy));
+        EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
+        EXPECT_FALSE(inst.os.real.readOnly("C:\\DATEN\\ORVEN.MDB"));
+        if (c.lastRowFails) {
+            ASSERT_EQ(inst.os.boxes.size(), 3u);
+            EXPECT_EQ(inst.box.readFile("ORVEN32/orv/orven32.exe"), "ORVEN 3.0");
+            EXPECT_TRUE(inst.os.real.readOnly("C:\\ORVEN32\\orv\\orven32.exe"));
+            EXPECT_FALSE(inst.box.exists("ORVEN32/liesmich.txt"));
+        } else {
+            ASSERT_EQ(inst.os.boxes.size(), 2u);
+            EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
+            EXPECT_EQ(inst.box.readFile("ORVEN32/orv/orven32.exe"), "ORVEN 3.1");
+        }
+    }
+}
+
 TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
     const std::string kHeldNote = "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet.\r\n"
                                   "Bitte beenden Sie das Programm und starten\r\n"

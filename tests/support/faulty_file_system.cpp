@@ -209,6 +209,17 @@ void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
     if (running_.count(real_.nativePath(from)) > 0) running_.insert(real_.nativePath(to));
 }
 
+bool FaultyFileSystem::readOnly(const std::string& path) {
+    tick(FileOp::Exists);
+    return real_.readOnly(path);
+}
+
+void FaultyFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    tick(FileOp::SetTime);
+    refuse(path);
+    real_.setReadOnly(path, readOnly);
+}
+
 bool FaultyFileSystem::fileExists(const std::string& path) {
     tick(FileOp::Exists);
     return real_.fileExists(path);
