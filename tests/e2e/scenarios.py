@@ -169,6 +169,7 @@ UPDATE_FOLDER_AFTER = ("orvupd.exe", "orvupd.zip", "orvupd.log", "orvupd.1.log")
 LOADED_LIBRARY = "D:\\SYSTEM\\orvcalc.dll"
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
 LIESMICH_PATH = "D:\\ORVEN32\\orv\\liesmich.txt"
+LOCK_FILE = "D:\\ORVEN32\\update\\orvupd.lock"
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
 BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
@@ -365,6 +366,12 @@ SCENARIOS = [
              folder_holds=(("D:\\ORVDATA\\Daten", ("ORVEN.MDB",)),
                            ("D:\\ORVEN32\\orv", ("liesmich.txt", "orven32.exe", "orven32.ini",
                                                  "orvupd.txt", "started.log"))), **WHOLE_RUN),
+    Scenario("second_updater_while_lock_held", "another PC's updater holds the installation's "
+             "lock file on the share: this updater ends at once, shows nothing, changes nothing",
+             installation=Installation(existing=((LOCK_FILE, b""),)), archive=RELEASE,
+             holds=(Hold(LOCK_FILE),), archive_after="untouched",
+             absent=NOT_INSTALLED + ("D:\\ORVEN32\\orv\\orvupd.txt",
+                                     "D:\\ORVEN32\\update\\orvupd.log")),
     Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
              "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),
