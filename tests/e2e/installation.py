@@ -31,6 +31,8 @@ class Installation:
     unmade_folders: tuple = ()
     existing: tuple = ()  # (path, bytes) present before the run
     read_only: tuple = ()  # paths of existing files marked read-only
+    # Folders that no one may write during the run (mounted read-only once laid out).
+    write_protected: tuple = ()
 
     @property
     def updater_dir(self) -> str:

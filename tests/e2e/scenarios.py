@@ -18,7 +18,7 @@ from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_
                    NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
                    archive_missing_box, by_hand_question, extract_failed_box,
                    incomplete_report_box, ini_missing_box, newer_question, older_question,
-                   report_box, wrong_dir_name_box)
+                   report_box, rights_box, wrong_dir_name_box)
 from installation import WINDOWS_DIR, Installation
 
 INSTALLED = "01.02.2024 3.0"  # the command line with which the application starts the updater
@@ -67,6 +67,8 @@ class Scenario:
     # A later run on what this one left: its archive is delivered anew, everything else stays.
     then: Optional["Scenario"] = None
     timeout: int = 60
+    # Drive E: is a volume of this many megabytes (a tmpfs) for the run; 0: there is none.
+    small_drive_mb: int = 0
 
 
 # --- The standard installation and its update ----------------------------------------------
@@ -170,6 +172,7 @@ LOADED_LIBRARY = "D:\\SYSTEM\\orvcalc.dll"
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
 LIESMICH_PATH = "D:\\ORVEN32\\orv\\liesmich.txt"
 LOCK_FILE = "D:\\ORVEN32\\update\\orvupd.lock"
+MANAGED_DATABASE = "D:\\ORVDATA\\Verwaltung\\ORVVW.MDB"
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
 BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
@@ -366,6 +369,18 @@ SCENARIOS = [
              folder_holds=(("D:\\ORVDATA\\Daten", ("ORVEN.MDB",)),
                            ("D:\\ORVEN32\\orv", ("liesmich.txt", "orven32.exe", "orven32.ini",
                                                  "orvupd.txt", "started.log"))), **WHOLE_RUN),
+    Scenario("database_folder_write_protected", "the folder of ORVVW.MDB is one that nobody "
+             "may write: the note on the missing rights at once, no wait, nothing installed, "
+             "the archive restored, one restart",
+             installation=Installation(existing=existing(MANAGED_DATABASE),
+                                       write_protected=("D:\\ORVDATA\\Verwaltung",)),
+             archive=RELEASE, answers=("Yes", "OK"),
+             boxes=(NEWER, rights_box(MANAGED_DATABASE)), restarts=1,
+             placed=(("D:\\ORVEN32\\orv\\orvupd.txt", VERSION_FILE),)
+             + existing(MANAGED_DATABASE),
+             absent=tuple(p for p in NOT_INSTALLED if p != MANAGED_DATABASE),
+             log_lines=("Keine Rechte zum Ersetzen, nichts wird installiert: "
+                        + MANAGED_DATABASE,)),
     Scenario("second_updater_while_lock_held", "another PC's updater holds the installation's "
              "lock file on the share: this updater ends at once, shows nothing, changes nothing",
              installation=Installation(existing=((LOCK_FILE, b""),)), archive=RELEASE,
