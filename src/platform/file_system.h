@@ -68,6 +68,13 @@ class Folder {
     virtual void setReadOnly(const std::string& name, bool readOnly) = 0;
 };
 
+// The volume that holds a folder, as the space check before an installation sees it.
+struct Volume {
+    std::string id;              // the same for every folder of one volume
+    std::string name;            // as the user knows it: "D:", "\\server\share"
+    std::uint64_t freeBytes = 0; // what this process may still write there
+};
+
 class FileSystem {
   public:
     virtual ~FileSystem() = default;
@@ -112,6 +119,8 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
     // Creates a file that does not exist yet; one that does raises 58.
     virtual std::unique_ptr<OutputFile> createNewFile(const std::string& path) = 0;
+    // The volume of an existing folder.
+    virtual Volume volumeOf(const std::string& folder) = 0;
     // Every entry of an existing folder, files and folders, as the folder holds them.
     virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
     // Opens an existing folder. By default each of its operations is this file system's own

@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -508,6 +509,52 @@ std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path)
 
 std::unique_ptr<OutputFile> PosixFileSystem::createNewFile(const std::string& path) {
     return std::make_unique<PosixOutputFile>(CreateExclusively(AT_FDCWD, resolve(path)));
+}
+
+namespace {
+
+// The drive of a Windows-style path: "C:" for "C:\x", "\\server\share" for a network path;
+// empty for any other path.
+std::string DriveOfPath(const std::string& path) {
+    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') return path.substr(0, 2);
+    if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        std::size_t end = 2;
+        for (int part = 0; part < 2; ++part) {
+            while (end < path.size() && !IsSeparator(path[end]))
+                ++end;
+            if (part == 0 && end < path.size()) ++end;
+        }
+        return path.substr(0, end);
+    }
+    return {};
+}
+
+// The folder where the file system that holds the native folder is mounted.
+std::string MountPointOf(const std::string& native, dev_t device) {
+    std::string here = native;
+    while (here.size() > 1) {
+        const std::size_t slash = here.rfind('/');
+        const std::string parent =
+            slash == 0 || slash == std::string::npos ? "/" : here.substr(0, slash);
+        struct stat st {};
+        if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device) break;
+        here = parent;
+    }
+    return here;
+}
+
+} // namespace
+
+Volume PosixFileSystem::volumeOf(const std::string& folder) {
+    const std::string native = resolve(folder);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) Fail(errno);
+    struct statvfs space {};
+    if (::statvfs(native.c_str(), &space) != 0) Fail(errno);
+    std::string name = DriveOfPath(folder);
+    if (name.empty()) name = MountPointOf(native, st.st_dev);
+    return {std::to_string(st.st_dev), name,
+            static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize};
 }
 
 std::vector<std::string> PosixFileSystem::folderNames(const std::string& folder) {

@@ -44,6 +44,9 @@ class PosixFileSystem : public FileSystem {
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // The file system of the folder (its device) and the space left for this process; named
+    // by the drive letter or share of the path, or the folder where the file system is mounted.
+    Volume volumeOf(const std::string& folder) override;
     std::vector<std::string> folderNames(const std::string& folder) override;
     // The folder held open: its operations are the kernel's on names relative to it.
     std::unique_ptr<Folder> openFolder(const std::string& folder) override;

@@ -10,6 +10,7 @@
 #include "platform/runtime_error.h"
 #include "win32/encoding.h"
 #include "win32/handles.h"
+#include "win32/paths.h"
 #include "win32/units.h"
 #include "win32/wide.h"
 
@@ -258,6 +259,17 @@ std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path)
 
 std::unique_ptr<OutputFile> Win32FileSystem::createNewFile(const std::string& path) {
     return CreateForWriting(path, CREATE_NEW);
+}
+
+Volume Win32FileSystem::volumeOf(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(ApiPath(folder).c_str(), &available, nullptr, nullptr)) {
+        RaiseLastError();
+    }
+    const std::u16string drive = DriveOf(Utf8ToUtf16(folder));
+    std::wstring id(drive.begin(), drive.end());
+    CharUpperBuffW(id.data(), static_cast<DWORD>(id.size()));
+    return {Utf8(id), Utf16ToUtf8(drive), available.QuadPart};
 }
 
 std::vector<std::string> Win32FileSystem::folderNames(const std::string& folder) {

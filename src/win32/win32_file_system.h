@@ -25,6 +25,8 @@ class Win32FileSystem final : public FileSystem {
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // The drive or share of the folder's path, and the space left there for this user.
+    Volume volumeOf(const std::string& folder) override;
     std::vector<std::string> folderNames(const std::string& folder) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;

@@ -14,7 +14,7 @@ import dataclasses
 from typing import Optional
 
 from archives import Archive, Entry, LargeEntry, Program
-from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
+from boxes import (CANCELLED_BOX, CRLF, CRITICAL, Box, Prefix, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
                    NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
                    archive_missing_box, by_hand_question, extract_failed_box,
                    incomplete_report_box, ini_missing_box, newer_question, older_question,
@@ -173,6 +173,18 @@ HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
 LIESMICH_PATH = "D:\\ORVEN32\\orv\\liesmich.txt"
 LOCK_FILE = "D:\\ORVEN32\\update\\orvupd.lock"
 MANAGED_DATABASE = "D:\\ORVDATA\\Verwaltung\\ORVVW.MDB"
+# A drive E: of 12 MB holds the installation, its archive and the archive's backup, but not the
+# 6 MB of a large file of the update besides (with the margin of a megabyte, 8 MB are needed).
+SMALL_DRIVE = Installation(install_dir="E:\\ORVEN32",
+                           ini=(("Pfad1", "E:\\ORVDATA\\Daten"),
+                                ("Pfad2", "E:\\ORVDATA\\Verwaltung"),
+                                ("Pfad3", "E:\\ORVDATA\\Keytabs")))
+ON_SMALL_DRIVE = installed(install="E:\\ORVEN32", keytabs="E:\\ORVDATA\\Keytabs",
+                           daten="E:\\ORVDATA\\Daten", verwaltung="E:\\ORVDATA\\Verwaltung",
+                           controls="E:\\SYSTEM", libraries="E:\\SYSTEM")
+NO_SPACE_ON_E = Box("Fehler beim Update", CRITICAL,
+                    Prefix("Auf dem Laufwerk E: ist nicht genügend Speicherplatz frei." + CRLF
+                           + "Benötigt: 8 MB, frei: "), "starting")
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
 BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
@@ -381,6 +393,15 @@ SCENARIOS = [
              absent=tuple(p for p in NOT_INSTALLED if p != MANAGED_DATABASE),
              log_lines=("Keine Rechte zum Ersetzen, nichts wird installiert: "
                         + MANAGED_DATABASE,)),
+    Scenario("small_drive_too_full", "the installation on a drive E: of 12 MB, the update "
+             "needs more than is free: the note on the space, nothing installed, the archive as "
+             "delivered, nothing left behind", installation=SMALL_DRIVE,
+             archive=Archive(STANDARD_ARCHIVE + (LargeEntry("daten/archiv.dat", 6),)),
+             answers=("Yes", "OK"), boxes=(NEWER, NO_SPACE_ON_E), restarts=1,
+             placed=ON_SMALL_DRIVE[:1], absent=tuple(p for p, _ in ON_SMALL_DRIVE[1:])
+             + ("E:\\ORVEN32\\daten\\archiv.dat",),
+             folder_holds=(("E:\\ORVEN32\\update", ("orvupd.exe", "orvupd.zip", "orvupd.log")),),
+             small_drive_mb=12),
     Scenario("second_updater_while_lock_held", "another PC's updater holds the installation's "
              "lock file on the share: this updater ends at once, shows nothing, changes nothing",
              installation=Installation(existing=((LOCK_FILE, b""),)), archive=RELEASE,

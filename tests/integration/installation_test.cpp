@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <new>
@@ -291,6 +293,91 @@ TEST(Installation, ReplacesReadOnlyFilesAndLeavesNoOldCopies) {
             EXPECT_EQ(inst.box.readFile("ORVEN32/orv/orven32.exe"), "ORVEN 3.1");
         }
     }
+}
+
+const std::string kNoSpaceNoteStart = "Auf dem Laufwerk C: ist nicht genügend Speicherplatz frei.";
+
+// Nothing of the update but the version file, read before the question, and the archive as
+// delivered, without a backup beside it.
+void ExpectNothingInstalled(const Installation& inst,
+                            const std::vector<std::pair<std::string, std::string>>& before,
+                            const std::string& delivered) {
+    auto after = inst.filesButLogs();
+    std::erase_if(after, [](const auto& file) { return file.first == "ORVEN32/orv/orvupd.txt"; });
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(inst.archiveBytes(), delivered);
+    EXPECT_FALSE(inst.backupExists());
+}
+
+// Each volume must hold what the plan writes there, and a megabyte more, before anything
+// changes; otherwise the note names the drive and nothing is installed.
+TEST(Installation, ChecksTheSpaceBeforeAnythingChanges) {
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    std::uint64_t unpacked = 0; // what the plan writes: all but the version file
+    for (const ZipEntry& entry : kFullUpdate) {
+        if (entry.name != "orvupd.txt") unpacked += entry.contents.size();
+    }
+    struct SpaceCase {
+        const char* name;
+        std::uint64_t free;
+        std::string note; // empty: the whole update is installed
+    };
+    const SpaceCase kCases[] = {
+        {"room for all and the margin", unpacked + kMegabyte, ""},
+        {"a byte short of the margin", unpacked + kMegabyte - 1,
+         kNoSpaceNoteStart + "\r\nBenötigt: 2 MB, frei: 1 MB.\r\n\r\nDas Update wurde nicht "
+                             "installiert."},
+        {"a full volume", 0,
+         kNoSpaceNoteStart + "\r\nBenötigt: 2 MB, frei: 0 MB.\r\n\r\nDas Update wurde nicht "
+                             "installiert."},
+    };
+    for (const SpaceCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(kFullUpdate);
+        const std::string delivered = inst.archiveBytes();
+        const auto before = inst.filesButLogs();
+        inst.os.onBox = [&inst, &c](std::size_t index) {
+            if (index == 0) inst.os.faulty.limitSpace(c.free);
+        };
+        inst.run();
+
+        ASSERT_EQ(inst.os.boxes.size(), 2u);
+        if (c.note.empty()) {
+            EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
+            continue;
+        }
+        EXPECT_EQ(inst.os.boxes[1].text, c.note);
+        EXPECT_EQ(inst.os.boxes[1].title, "Fehler beim Update");
+        EXPECT_EQ(inst.os.boxes[1].style, 16);
+        ExpectNothingInstalled(inst, before, delivered);
+        EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+    }
+}
+
+// The same on a real volume too small for a database: a tmpfs of one megabyte as the folder of
+// the main database (and of ORVVW.MDB's below it), where the test may mount one.
+TEST(Installation, ChecksTheSpaceOfASmallVolume) {
+    Installation inst;
+    const std::string daten = inst.box.path("DATEN");
+    const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + daten + "' 2>/dev/null";
+    if (std::system(mount.c_str()) != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here (mount needs root and the right to mount)";
+    }
+    std::vector<ZipEntry> update = kFullUpdate;
+    update[3].contents = std::string(2 * 1024 * 1024, 'd'); // ORVEN.MDB
+    inst.writeArchive(update);
+    const std::string delivered = inst.archiveBytes();
+    const auto before = inst.filesButLogs();
+    inst.run();
+    const std::string unmount = "umount '" + daten + "'";
+    ASSERT_EQ(std::system(unmount.c_str()), 0);
+
+    ASSERT_EQ(inst.os.boxes.size(), 2u);
+    EXPECT_EQ(inst.os.boxes[1].text, kNoSpaceNoteStart +
+                                         "\r\nBenötigt: 4 MB, frei: 1 MB.\r\n\r\nDas Update wurde "
+                                         "nicht installiert.");
+    ExpectNothingInstalled(inst, before, delivered);
 }
 
 TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {

@@ -247,6 +247,12 @@ std::unique_ptr<OutputFile> FaultyFileSystem::createNewFile(const std::string& p
     return std::make_unique<FaultyOutputFile>(*this, real_.createNewFile(path));
 }
 
+Volume FaultyFileSystem::volumeOf(const std::string& folder) {
+    Volume volume = real_.volumeOf(folder);
+    if (freeBytes_) volume.freeBytes = *freeBytes_;
+    return volume;
+}
+
 std::vector<std::string> FaultyFileSystem::folderNames(const std::string& folder) {
     tick(FileOp::Exists);
     return real_.folderNames(folder);

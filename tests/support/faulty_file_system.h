@@ -91,6 +91,10 @@ class FaultyFileSystem : public FileSystem {
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // The real volume, with the free space given to limitSpace where it was called.
+    Volume volumeOf(const std::string& folder) override;
+    // Every volume has this much space left, whatever the real one has.
+    void limitSpace(std::uint64_t freeBytes) { freeBytes_ = freeBytes; }
     // Counted as a question whether files exist.
     std::vector<std::string> folderNames(const std::string& folder) override;
     // Opening for reading is not counted: the updater's own steps are what the faults test.
@@ -126,9 +130,10 @@ class FaultyFileSystem : public FileSystem {
     std::optional<Fault> fault_;
     bool raised_ = false;
     std::optional<ReadFault> readFault_;
-    std::set<std::string> held_;            // native paths
-    std::set<std::string> running_;         // native paths
-    std::set<std::string> denied_;          // native paths
+    std::set<std::string> held_;    // native paths
+    std::set<std::string> running_; // native paths
+    std::set<std::string> denied_;  // native paths
+    std::optional<std::uint64_t> freeBytes_;
     std::map<std::string, FileTime> skews_; // native paths
 };
 

@@ -76,5 +76,24 @@ TEST_P(PlainPathTest, TurnsTheLongFormBack) {
 
 INSTANTIATE_TEST_SUITE_P(Win32, PlainPathTest, testing::ValuesIn(kPlainFormCases));
 
+// The drive that the note on too little space names.
+const PathCase kDriveCases[] = {
+    {"drive", u"E:\\ORVEN32\\update", u"E:"},
+    {"share", u"\\\\fileserver\\orven\\ORVDATA\\Daten", u"\\\\fileserver\\orven"},
+    {"share in the long form", u"\\\\?\\UNC\\fileserver\\orven\\tief", u"\\\\fileserver\\orven"},
+    {"drive in the long form", u"\\\\?\\D:\\tief", u"D:"},
+    {"the share itself", u"\\\\fileserver\\orven", u"\\\\fileserver\\orven"},
+    {"rooted without a drive", u"\\ORVEN32", u""},
+};
+
+class DriveTest : public testing::TestWithParam<PathCase> {};
+
+TEST_P(DriveTest, NamesTheDriveOrShare) {
+    const PathCase& c = GetParam();
+    EXPECT_TRUE(DriveOf(c.input) == c.expected) << c.what;
+}
+
+INSTANTIATE_TEST_SUITE_P(Win32, DriveTest, testing::ValuesIn(kDriveCases));
+
 } // namespace
 } // namespace orv::win32
