@@ -26,9 +26,13 @@ bool ProbeFile(Platform& os, const std::string& path) {
         os.files().probeOpen(path);
         return true;
     } catch (const RuntimeError& e) {
-        if (e.number() == err::kPermissionDenied) {
+        // Only a file that another program holds is the application's doing; a file the user
+        // may not read is missing for the updater, and no closing of ORVEN would change that.
+        if (e.held()) {
             os.log().note("Von einem anderen Programm geöffnet: " + path);
             ShowApplicationOpen(os);
+        } else if (e.denied()) {
+            os.log().note("Keine Rechte zum Lesen: " + path);
         }
         return false;
     }

@@ -12,7 +12,8 @@ namespace orv {
 inline constexpr const char* kProgramTitle = "ORVEN-Update";
 
 // True when the file could be opened for reading and closed again. A file that another
-// program holds shows the note that the application is open, and counts as missing.
+// program holds shows the note that the application is open, and counts as missing; a file
+// that the user may not read counts as missing without a note.
 bool ProbeFile(Platform& os, const std::string& path);
 
 // The note that the application holds a file the updater needs (critical, "ORVEN geöffnet").

@@ -33,6 +33,10 @@ class PathFolder final : public Folder {
     }
     void remove(const std::string& name) override { files_.deleteFile(pathOf(name)); }
     void removeAtRestart(const std::string& name) override { files_.removeAtRestart(pathOf(name)); }
+    bool readOnly(const std::string& name) override { return files_.readOnly(pathOf(name)); }
+    void setReadOnly(const std::string& name, bool readOnly) override {
+        files_.setReadOnly(pathOf(name), readOnly);
+    }
 
   private:
     std::string pathOf(const std::string& name) const { return PathIn(path_, name); }

@@ -63,6 +63,16 @@ class Folder {
     virtual void keepAs(const std::string& from, const std::string& to) = 0;
     virtual void remove(const std::string& name) = 0;
     virtual void removeAtRestart(const std::string& name) = 0;
+    // As FileSystem::readOnly and setReadOnly, within the folder.
+    virtual bool readOnly(const std::string& name) = 0;
+    virtual void setReadOnly(const std::string& name, bool readOnly) = 0;
+};
+
+// The volume that holds a folder, as the space check before an installation sees it.
+struct Volume {
+    std::string id;              // the same for every folder of one volume
+    std::string name;            // as the user knows it: "D:", "\\server\share"
+    std::uint64_t freeBytes = 0; // what this process may still write there
 };
 
 class FileSystem {
@@ -70,11 +80,15 @@ class FileSystem {
     virtual ~FileSystem() = default;
 
     // Opens the file for reading with the platform's default sharing and closes it again.
-    // A file held by another program raises 70.
+    // A file held by another program raises 70 (held), one the user may not read 70 (denied).
     virtual void probeOpen(const std::string& path) = 0;
-    // Raises 70 when another program holds the file so that it can be neither replaced nor
-    // moved aside (any other failure raises its own number, a missing file 53 or 76).
+    // Raises 70 when the file can be neither replaced nor moved aside: held when another
+    // program holds it, denied when the user may not (any other failure raises its own number,
+    // a missing file 53 or 76).
     virtual void probeReplace(const std::string& path) = 0;
+    // Raises 70 (denied) when this process may make no file in the existing folder (no right
+    // to, a write-protected volume); nothing in it can then be replaced either.
+    virtual void probeWriteFolder(const std::string& folder) = 0;
     // Copies a file over any existing one; the copy keeps the source's last-modified time. A
     // copy that fails may leave the target half written (see CopyIntoPlace).
     virtual void copyFile(const std::string& from, const std::string& to) = 0;
@@ -91,6 +105,12 @@ class FileSystem {
     // Asks the system to remove the file when it next starts, where this process may (on
     // Windows, one with an administrator's rights); nothing where not.
     virtual void removeAtRestart(const std::string& /*path*/) {}
+    // Whether the file is marked read-only: Windows' attribute, on Linux a file that its owner
+    // may not write. Such a file can be neither replaced nor deleted on Windows until the mark
+    // is cleared; a second name of the file (keepAs) shares the mark.
+    virtual bool readOnly(const std::string& path) = 0;
+    // Marks the file read-only, or clears the mark (on Linux: lets its owner write it again).
+    virtual void setReadOnly(const std::string& path, bool readOnly) = 0;
     virtual bool fileExists(const std::string& path) = 0;
     virtual bool directoryExists(const std::string& path) = 0;
     // Creates one directory; its parent must exist. An existing directory is no error.
@@ -99,6 +119,8 @@ class FileSystem {
     virtual std::unique_ptr<OutputFile> createFile(const std::string& path) = 0;
     // Creates a file that does not exist yet; one that does raises 58.
     virtual std::unique_ptr<OutputFile> createNewFile(const std::string& path) = 0;
+    // The volume of an existing folder.
+    virtual Volume volumeOf(const std::string& folder) = 0;
     // Every entry of an existing folder, files and folders, as the folder holds them.
     virtual std::vector<std::string> folderNames(const std::string& folder) = 0;
     // Opens an existing folder. By default each of its operations is this file system's own

@@ -6,13 +6,18 @@
 
 namespace orv {
 
-RuntimeError::RuntimeError(int number, std::string description, int systemCode)
-    : number_(number), description_(std::move(description)), systemCode_(systemCode) {}
+RuntimeError::RuntimeError(int number, std::string description, int systemCode, Cause cause)
+    : number_(number), description_(std::move(description)), systemCode_(systemCode),
+      cause_(cause) {}
 
 RuntimeError::RuntimeError(int number) : RuntimeError(number, ErrorText(number)) {}
 
-RuntimeError SystemError(int number, int systemCode) {
-    return RuntimeError(number, ErrorText(number), systemCode);
+RuntimeError SystemError(int number, int systemCode, Cause cause) {
+    return RuntimeError(number, ErrorText(number), systemCode, cause);
+}
+
+RuntimeError HeldError(int systemCode) {
+    return SystemError(err::kPermissionDenied, systemCode, Cause::Held);
 }
 
 namespace {
@@ -62,8 +67,30 @@ int ErrnoOfErrorNumber(int number) {
     return 0;
 }
 
+Cause CauseOfErrno(int errnoValue) {
+    switch (errnoValue) {
+    case EACCES:
+    case EPERM:
+    case EROFS:
+        return Cause::Denied;
+    case ENOSPC:
+#ifdef EDQUOT
+    case EDQUOT:
+#endif
+    case EFBIG:
+        return Cause::Full;
+    case EBUSY:
+#ifdef ETXTBSY
+    case ETXTBSY:
+#endif
+        return Cause::Held;
+    default:
+        return Cause::Other;
+    }
+}
+
 RuntimeError ErrnoError(int errnoValue) {
-    return SystemError(ErrorNumberOfErrno(errnoValue), errnoValue);
+    return SystemError(ErrorNumberOfErrno(errnoValue), errnoValue, CauseOfErrno(errnoValue));
 }
 
 RuntimeError CurrentError() {

@@ -34,9 +34,19 @@ inline constexpr int kZipSymbolicLink = 31009;
 inline constexpr int kZipDuplicateName = 31010;
 } // namespace err
 
+// What a failure means, as the system's own code tells it. The number and the text are for the
+// user's box; what the updater does about a failure is decided on this.
+enum class Cause {
+    Other,
+    Held,   // another program holds the file (a sharing or lock violation): for now
+    Denied, // the user has no right to it (or the volume is read-only): waiting will not help
+    Full,   // the volume has no room left
+};
+
 class RuntimeError : public std::exception {
   public:
-    RuntimeError(int number, std::string description, int systemCode = 0);
+    RuntimeError(int number, std::string description, int systemCode = 0,
+                 Cause cause = Cause::Other);
     // An error with the updater's standard German text for its number.
     explicit RuntimeError(int number);
 
@@ -45,17 +55,23 @@ class RuntimeError : public std::exception {
     // The platform's own code for the failure behind the error (errno on Linux, GetLastError()
     // on Windows), 0 when there is none. The number and the text are the same with or without.
     int systemCode() const { return systemCode_; }
+    Cause cause() const { return cause_; }
+    bool held() const { return cause_ == Cause::Held; }
+    bool denied() const { return cause_ == Cause::Denied; }
     const char* what() const noexcept override { return description_.c_str(); }
 
   private:
     int number_;
     std::string description_;
     int systemCode_;
+    Cause cause_;
 };
 
 // A failure that the platform reported with its own code: the error with this number, the
-// standard text for it, and the code kept.
-RuntimeError SystemError(int number, int systemCode);
+// standard text for it, and the code and what it means kept.
+RuntimeError SystemError(int number, int systemCode, Cause cause = Cause::Other);
+// A file that another program holds: 70, with the system's code for the violation.
+RuntimeError HeldError(int systemCode = 0);
 
 // The number of a file error for an errno value: 53 file not found, 76 path not found, 70
 // permission denied (also for a file in use), 61 disk full (also over a quota or a size limit),
@@ -63,6 +79,9 @@ RuntimeError SystemError(int number, int systemCode);
 int ErrorNumberOfErrno(int errnoValue);
 // The errno value that ErrorNumberOfErrno() turns into this number (its first), 0 for none.
 int ErrnoOfErrorNumber(int number);
+// What an errno value means: a missing right (EACCES, EPERM, EROFS), a full volume (ENOSPC,
+// EDQUOT, EFBIG), a file in use (EBUSY, ETXTBSY), anything else.
+Cause CauseOfErrno(int errnoValue);
 // A failed C library or POSIX call: the error for its errno value.
 RuntimeError ErrnoError(int errnoValue);
 

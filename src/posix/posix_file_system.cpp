@@ -4,6 +4,7 @@
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -295,6 +296,22 @@ void MakeRunnableAt(int dirFd, const std::string& name) {
     if (runnable != mode) ::fchmodat(dirFd, name.c_str(), runnable, 0);
 }
 
+// A file that its owner may not write counts as marked read-only, as Windows' attribute.
+bool ReadOnlyAt(int dirFd, const std::string& name) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) Fail(errno);
+    return (st.st_mode & S_IWUSR) == 0;
+}
+
+// Marking takes every write permission; clearing gives it back to the owner.
+void SetReadOnlyAt(int dirFd, const std::string& name, bool readOnly) {
+    struct stat st {};
+    if (::fstatat(dirFd, name.c_str(), &st, 0) != 0) Fail(errno);
+    const mode_t mode = st.st_mode & 07777;
+    const mode_t wanted = readOnly ? mode & ~mode_t{0222} : mode | S_IWUSR;
+    if (wanted != mode && ::fchmodat(dirFd, name.c_str(), wanted, 0) != 0) Fail(errno);
+}
+
 // A folder held open: every operation names its file relative to the folder, so the kernel
 // walks no path and the updater resolves none.
 class PosixFolder final : public Folder {
@@ -335,6 +352,11 @@ class PosixFolder final : public Folder {
 
     // Linux removes a file that a program still runs from as soon as it is asked to.
     void removeAtRestart(const std::string& /*name*/) override {}
+
+    bool readOnly(const std::string& name) override { return ReadOnlyAt(fd_.get(), name); }
+    void setReadOnly(const std::string& name, bool readOnly) override {
+        SetReadOnlyAt(fd_.get(), name, readOnly);
+    }
 
   private:
     UniqueFd fd_;
@@ -403,8 +425,12 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
 
 void PosixFileSystem::probeOpen(const std::string& path) {
     UniqueFd fd = OpenForReading(resolve(path));
-    if (LockedByAnother(fd.get())) throw RuntimeError(err::kPermissionDenied);
+    if (LockedByAnother(fd.get())) throw HeldError(EWOULDBLOCK);
     if (fd.close() != 0) Fail(errno);
+}
+
+void PosixFileSystem::probeWriteFolder(const std::string& folder) {
+    if (::faccessat(AT_FDCWD, resolve(folder).c_str(), W_OK | X_OK, AT_EACCESS) != 0) Fail(errno);
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
@@ -443,6 +469,14 @@ void PosixFileSystem::keepAs(const std::string& from, const std::string& to) {
     Fail(errno);
 }
 
+bool PosixFileSystem::readOnly(const std::string& path) {
+    return ReadOnlyAt(AT_FDCWD, resolve(path));
+}
+
+void PosixFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    SetReadOnlyAt(AT_FDCWD, resolve(path), readOnly);
+}
+
 bool PosixFileSystem::fileExists(const std::string& path) {
     const FileStatus status = StatusOf(resolve(path));
     return status.found && !status.directory;
@@ -477,6 +511,52 @@ std::unique_ptr<OutputFile> PosixFileSystem::createNewFile(const std::string& pa
     return std::make_unique<PosixOutputFile>(CreateExclusively(AT_FDCWD, resolve(path)));
 }
 
+namespace {
+
+// The drive of a Windows-style path: "C:" for "C:\x", "\\server\share" for a network path;
+// empty for any other path.
+std::string DriveOfPath(const std::string& path) {
+    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') return path.substr(0, 2);
+    if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
+        std::size_t end = 2;
+        for (int part = 0; part < 2; ++part) {
+            while (end < path.size() && !IsSeparator(path[end]))
+                ++end;
+            if (part == 0 && end < path.size()) ++end;
+        }
+        return path.substr(0, end);
+    }
+    return {};
+}
+
+// The folder where the file system that holds the native folder is mounted.
+std::string MountPointOf(const std::string& native, dev_t device) {
+    std::string here = native;
+    while (here.size() > 1) {
+        const std::size_t slash = here.rfind('/');
+        const std::string parent =
+            slash == 0 || slash == std::string::npos ? "/" : here.substr(0, slash);
+        struct stat st {};
+        if (::stat(parent.c_str(), &st) != 0 || st.st_dev != device) break;
+        here = parent;
+    }
+    return here;
+}
+
+} // namespace
+
+Volume PosixFileSystem::volumeOf(const std::string& folder) {
+    const std::string native = resolve(folder);
+    struct stat st {};
+    if (::stat(native.c_str(), &st) != 0) Fail(errno);
+    struct statvfs space {};
+    if (::statvfs(native.c_str(), &space) != 0) Fail(errno);
+    std::string name = DriveOfPath(folder);
+    if (name.empty()) name = MountPointOf(native, st.st_dev);
+    return {std::to_string(st.st_dev), name,
+            static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize};
+}
+
 std::vector<std::string> PosixFileSystem::folderNames(const std::string& folder) {
     const UniqueDir dir{::opendir(resolve(folder).c_str())};
     return NamesIn(dir);
@@ -504,7 +584,7 @@ UniqueFd OpenRegularFile(const std::string& native, int flags, int lock) {
     if (::fstat(fd.get(), &st) != 0) Fail(errno);
     if (!S_ISREG(st.st_mode)) throw RuntimeError(err::kPathFileAccess);
     while (::flock(fd.get(), lock | LOCK_NB) != 0) {
-        if (errno == EWOULDBLOCK) throw SystemError(err::kPermissionDenied, errno);
+        if (errno == EWOULDBLOCK) throw HeldError(errno);
         // A file system without locks shares the file as it is.
         if (errno != EINTR) break;
     }

@@ -29,17 +29,24 @@ class PosixFileSystem : public FileSystem {
     void probeOpen(const std::string& path) override;
     // A file is held against replacement by the same locks that keep it from being read.
     void probeReplace(const std::string& path) override { probeOpen(path); }
+    // The folder's permissions for this process, and a read-only mount.
+    void probeWriteFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;
     std::string readFirstLine(const std::string& path) override;
     void replaceFile(const std::string& from, const std::string& to) override;
     void keepAs(const std::string& from, const std::string& to) override;
+    bool readOnly(const std::string& path) override;
+    void setReadOnly(const std::string& path, bool readOnly) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // The file system of the folder (its device) and the space left for this process; named
+    // by the drive letter or share of the path, or the folder where the file system is mounted.
+    Volume volumeOf(const std::string& folder) override;
     std::vector<std::string> folderNames(const std::string& folder) override;
     // The folder held open: its operations are the kernel's on names relative to it.
     std::unique_ptr<Folder> openFolder(const std::string& folder) override;

@@ -39,7 +39,7 @@ std::vector<RowPlacement> PlaceEntries(const std::vector<PlanRow>& plan,
                 continue;
             }
             placement.entries.push_back({name, zipkit::PlacedPath(row.target, archivePath, name),
-                                         zipkit::IsFolderEntry(name)});
+                                         zipkit::IsFolderEntry(name), i});
             if (row.removeAfterwards) taken[i] = true;
         }
     }

@@ -3,6 +3,7 @@
 // controls and libraries, then everything else into the installation. The updater and the
 // archive check share it, so that the two never disagree.
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,7 @@ struct PlacedEntry {
     std::string entry; // the stored path
     std::string path;  // where it is written
     bool folder = false;
+    std::size_t index = 0; // its place among the archive's entries
 };
 
 struct RowPlacement {

@@ -2,8 +2,11 @@
 
 #include "update/main.h"
 
+#include <algorithm>
+#include <cstdint>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -343,15 +346,25 @@ InstallationDirs Dirs(const UpdateRun& run) {
     return {run.InstallDir, run.DbDir1, run.DbDir2, run.DbDir3};
 }
 
-// The files that the installation will replace: every file of the plan that exists already,
-// under the name its folder holds it by. Each folder is read once; a folder that cannot be read
-// (most often one that does not exist yet) holds nothing to replace.
-std::vector<std::string> FilesToReplace(UpdateRun& run) {
+// A file that the installation writes.
+struct Target {
+    std::string folder; // ending in its separator
+    std::string path;   // the file as its folder holds it, where it exists
+    std::uint64_t size = 0;
+    bool folderExists = false;
+    bool exists = false;
+};
+
+// Every file of the plan, each under the name its folder holds it by where it exists. Each
+// folder is read once; a folder that cannot be read is taken for one that does not exist yet:
+// its row makes it, or fails with its own box.
+std::vector<Target> TargetsOfPlan(UpdateRun& run) {
     FileSystem& files = run.os.files();
-    const std::vector<RowPlacement> rows = PlaceEntries(
-        ExtractionPlan(Dirs(run)), zipkit::EntryNames(files, run.ArchivePath), run.ArchivePath);
+    const zipkit::StoredEntries stored = zipkit::EntriesOf(files, run.ArchivePath);
+    const std::vector<RowPlacement> rows =
+        PlaceEntries(ExtractionPlan(Dirs(run)), stored.names, run.ArchivePath);
     std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
-    std::vector<std::string> paths;
+    std::vector<Target> targets;
     for (const RowPlacement& row : rows) {
         for (const PlacedEntry& entry : row.entries) {
             if (entry.folder) continue;
@@ -364,41 +377,153 @@ std::vector<std::string> FilesToReplace(UpdateRun& run) {
                 } catch (const RuntimeError&) {
                 }
             }
+            Target& target = targets.emplace_back(
+                Target{place.folder, entry.path, stored.sizes[entry.index], false, false});
             if (known->second == nullptr) continue;
+            target.folderExists = true;
             if (const auto name = known->second->find(place.name)) {
-                paths.push_back(known->second->pathOf(*name));
+                target.path = known->second->pathOf(*name);
+                target.exists = true;
             }
         }
     }
-    return paths;
+    return targets;
 }
 
-bool IsHeld(UpdateRun& run, const std::string& path) {
+// What keeps a file from being replaced now: nothing, another program, or a missing right.
+enum class Obstacle { None, Held, Denied };
+
+Obstacle ObstacleTo(UpdateRun& run, const std::string& path) {
     try {
         run.os.files().probeReplace(path);
-        return false;
+        return Obstacle::None;
     } catch (const RuntimeError& error) {
-        return error.number() == err::kPermissionDenied; // a missing file is no held one
+        if (error.held()) return Obstacle::Held;
+        if (error.denied()) return Obstacle::Denied;
+        return Obstacle::None; // a missing file is no held one; the row meets anything else
     }
 }
 
-// Before anything is changed, every file that the installation replaces must be free: a file
-// that another program holds is waited for a while (the application that started the updater
-// is often still closing, a virus scanner holds a new file for a moment). A file still held
-// then stops the run before its first row, with the note that the application is open, so
-// that the installation is never left half old, half new. False in that case.
-bool NoTargetHeld(UpdateRun& run) {
-    std::vector<std::string> targets;
+// A file that the user may not replace stops the run before anything changes: no wait helps.
+void RefuseForRights(UpdateRun& run, const std::string& path) {
+    Note(run, "Keine Rechte zum Ersetzen, nichts wird installiert: " + path);
+    run.Message = "Die Datei " + path + " kann nicht ersetzt werden:" + CRLF +
+                  "Ihnen fehlen die Schreibrechte." + CRLF + CRLF +
+                  "Das Update wurde nicht installiert.";
+    Show(run, run.Message, "Fehler beim Update", style::kCritical);
+}
+
+// The first file of the plan that the user may not replace (in a folder where no file may be
+// made, or itself refused); none when there is none. Each folder is asked once.
+std::optional<std::string> FirstDenied(UpdateRun& run, const std::vector<Target>& targets) {
+    std::map<std::u32string, bool> writable;
+    for (const Target& target : targets) {
+        if (!target.folderExists) continue;
+        const auto [known, isNew] = writable.try_emplace(zipkit::FoldedPath(target.folder), true);
+        if (isNew) {
+            try {
+                run.os.files().probeWriteFolder(target.folder);
+            } catch (const RuntimeError& error) {
+                known->second = !error.denied();
+            }
+        }
+        if (!known->second) return target.path;
+        if (target.exists && ObstacleTo(run, target.path) == Obstacle::Denied) return target.path;
+    }
+    return std::nullopt;
+}
+
+// What the installation needs on a volume, and what the volume has.
+struct Space {
+    Volume volume;
+    std::uint64_t needed = 0;
+};
+
+// Each volume that the plan writes to, in the order of the plan, with the unpacked sizes of all
+// files it writes there (the new files lie beside the old ones until their row ends). A file
+// whose folder is still to be made lies on the volume of the nearest folder above it that
+// exists; one with no such folder is left to its row.
+std::vector<Space> SpaceOfPlan(UpdateRun& run, const std::vector<Target>& targets) {
+    FileSystem& files = run.os.files();
+    std::map<std::u32string, std::optional<std::string>> existing; // folder -> the volume's id
+    std::vector<Space> volumes;
+    for (const Target& target : targets) {
+        const auto [known, isNew] = existing.try_emplace(zipkit::FoldedPath(target.folder));
+        if (isNew) {
+            std::vector<std::string> levels = zipkit::FolderLevels(target.folder);
+            levels.insert(levels.begin(), zipkit::DriveRootOf(target.folder));
+            if (target.folderExists) levels = {target.folder};
+            for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
+                if (!target.folderExists && !files.directoryExists(*level)) continue;
+                const Volume volume = files.volumeOf(*level);
+                known->second = volume.id;
+                const bool seen = std::ranges::any_of(volumes, [&volume](const Space& space) {
+                    return space.volume.id == volume.id;
+                });
+                if (!seen) volumes.push_back({volume, 0});
+                break;
+            }
+        }
+        if (!known->second) continue;
+        for (Space& space : volumes) {
+            if (space.volume.id == *known->second) space.needed += target.size;
+        }
+    }
+    return volumes;
+}
+
+// Enough room on every volume for what the plan writes there, and a megabyte more; otherwise
+// the note that names the drive, and nothing is installed. A volume that another program fills
+// meanwhile fails its row as any other failure does.
+bool EnoughSpace(UpdateRun& run, const std::vector<Target>& targets) {
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    for (const Space& space : SpaceOfPlan(run, targets)) {
+        const std::uint64_t needed = space.needed + kMegabyte;
+        if (space.volume.freeBytes >= needed) continue;
+        const std::string neededMb = std::to_string((needed + kMegabyte - 1) / kMegabyte);
+        const std::string freeMb = std::to_string(space.volume.freeBytes / kMegabyte);
+        Note(run, "Zu wenig Platz auf " + space.volume.name + ": " + std::to_string(needed) +
+                      " Bytes benötigt, " + std::to_string(space.volume.freeBytes) +
+                      " frei; nichts wird installiert");
+        run.Message = "Auf dem Laufwerk " + space.volume.name +
+                      " ist nicht genügend Speicherplatz frei." + CRLF + "Benötigt: " + neededMb +
+                      " MB, frei: " + freeMb + " MB." + CRLF + CRLF +
+                      "Das Update wurde nicht installiert.";
+        Show(run, run.Message, "Fehler beim Update", style::kCritical);
+        return false;
+    }
+    return true;
+}
+
+// Before anything is changed, every file that the installation replaces must be free, and
+// there must be room for the new ones: a file that the user may not replace stops the run at
+// once, and so does too little space; a file that another program holds is
+// waited for a while (the application that started the updater is often still closing, a
+// virus scanner holds a new file for a moment). A file still held then stops the run before
+// its first row, with the note that the application is open, so that the installation is
+// never left half old, half new. False in either case.
+bool ReadyToInstall(UpdateRun& run) {
+    std::vector<Target> targets;
     try {
-        targets = FilesToReplace(run);
+        targets = TargetsOfPlan(run);
     } catch (const RuntimeError&) {
         return true; // an archive that cannot be read fails in its rows, with their own boxes
     }
+    if (const std::optional<std::string> denied = FirstDenied(run, targets)) {
+        RefuseForRights(run, *denied);
+        return false;
+    }
+    if (!EnoughSpace(run, targets)) return false;
     int waited = 0;
-    for (const std::string& path : targets) {
-        if (!IsHeld(run, path)) continue;
+    for (const Target& target : targets) {
+        if (!target.exists || ObstacleTo(run, target.path) != Obstacle::Held) continue;
+        const std::string& path = target.path;
         Note(run, "Warte auf eine von einem anderen Programm geöffnete Datei: " + path);
-        do {
+        for (Obstacle now = Obstacle::Held; now != Obstacle::None; now = ObstacleTo(run, path)) {
+            if (now == Obstacle::Denied) {
+                RefuseForRights(run, path);
+                return false;
+            }
             if (waited >= kHeldWaitMilliseconds) {
                 Note(run, "Nach " + std::to_string(waited / 1000) +
                               " s noch geöffnet, nichts wird installiert: " + path);
@@ -407,7 +532,7 @@ bool NoTargetHeld(UpdateRun& run) {
             }
             run.os.pause(kHeldPollMilliseconds);
             waited += kHeldPollMilliseconds;
-        } while (IsHeld(run, path));
+        }
         Note(run, "Wieder frei: " + path);
     }
     return true;
@@ -537,7 +662,7 @@ Ending RunUpdate(UpdateRun& run) {
     if (!BackUpArchive(run)) return Ending::ThroughExit;
     hold.reset();
     ReadDatabaseDirectories(run);
-    if (ConfirmVersion(run) && NoTargetHeld(run)) Install(run);
+    if (ConfirmVersion(run) && ReadyToInstall(run)) Install(run);
     return Ending::ThroughExit;
 }
 

@@ -25,4 +25,21 @@ int ErrorNumberFor(unsigned long win32Code) {
     }
 }
 
+Cause CauseFor(unsigned long win32Code) {
+    switch (win32Code) {
+    case code::kSharingViolation:
+    case code::kLockViolation:
+    case code::kDeletePending:
+        return Cause::Held;
+    case code::kAccessDenied:
+    case code::kWriteProtect:
+        return Cause::Denied;
+    case code::kDiskFull:
+    case code::kHandleDiskFull:
+        return Cause::Full;
+    default:
+        return Cause::Other;
+    }
+}
+
 } // namespace orv::win32

@@ -1,5 +1,7 @@
 #include "win32/paths.h"
 
+#include <initializer_list>
+
 namespace orv::win32 {
 namespace {
 
@@ -32,6 +34,37 @@ std::u16string WithLongPathPrefix(std::u16string_view fullPath) {
                             (fullPath[2] == u'?' || fullPath[2] == u'.') &&
                             IsSeparator(fullPath[3]);
     if (twoSeparators && !deviceForm) return u"\\\\?\\UNC\\" + std::u16string(fullPath.substr(2));
+    return std::u16string(fullPath);
+}
+
+std::u16string DriveOf(std::u16string_view fullPath) {
+    const std::u16string plain = PlainFormOf(fullPath);
+    if (plain.size() >= 2 && IsDriveLetter(plain[0]) && plain[1] == u':') return plain.substr(0, 2);
+    const bool network = plain.size() > 2 && IsSeparator(plain[0]) && IsSeparator(plain[1]) &&
+                         plain[2] != u'?' && plain[2] != u'.';
+    if (!network) return {};
+    const std::size_t serverEnd = plain.find_first_of(u"\\/", 2);
+    if (serverEnd == std::u16string::npos) return plain;
+    const std::size_t shareEnd = plain.find_first_of(u"\\/", serverEnd + 1);
+    return plain.substr(0, shareEnd);
+}
+
+std::u16string PlainFormOf(std::u16string_view fullPath) {
+    std::u16string_view rest = fullPath;
+    for (const std::u16string_view prefix : {u"\\\\?\\", u"\\??\\"}) {
+        if (rest.starts_with(prefix)) {
+            rest.remove_prefix(prefix.size());
+            break;
+        }
+    }
+    const bool network = rest.size() > 4 && (rest[0] == u'U' || rest[0] == u'u') &&
+                         (rest[1] == u'N' || rest[1] == u'n') &&
+                         (rest[2] == u'C' || rest[2] == u'c') && IsSeparator(rest[3]);
+    if (network) return u"\\\\" + std::u16string(rest.substr(4));
+    if (rest.size() != fullPath.size() && rest.size() >= 2 && IsDriveLetter(rest[0]) &&
+        rest[1] == u':') {
+        return std::u16string(rest);
+    }
     return std::u16string(fullPath);
 }
 

@@ -18,6 +18,7 @@ static_assert(code::kLockViolation == ERROR_LOCK_VIOLATION);
 static_assert(code::kHandleDiskFull == ERROR_HANDLE_DISK_FULL);
 static_assert(code::kBadNetPath == ERROR_BAD_NETPATH);
 static_assert(code::kDiskFull == ERROR_DISK_FULL);
+static_assert(code::kDeletePending == ERROR_DELETE_PENDING);
 
 std::wstring Wide(std::string_view utf8) {
     const std::u16string units = Utf8ToUtf16(utf8);
@@ -48,7 +49,7 @@ std::wstring ApiPath(std::string_view path) {
 }
 
 void RaiseWin32Error(DWORD code) {
-    throw SystemError(ErrorNumberFor(code), static_cast<int>(code));
+    throw SystemError(ErrorNumberFor(code), static_cast<int>(code), CauseFor(code));
 }
 
 void RaiseLastError() {

@@ -4,11 +4,13 @@
 
 #include <algorithm>
 #include <array>
+#include <string>
 #include <string_view>
 
 #include "platform/runtime_error.h"
 #include "win32/encoding.h"
 #include "win32/handles.h"
+#include "win32/paths.h"
 #include "win32/units.h"
 #include "win32/wide.h"
 
@@ -149,6 +151,19 @@ void Win32FileSystem::probeReplace(const std::string& path) {
     if (!file.valid()) RaiseWin32Error(GetLastError());
 }
 
+void Win32FileSystem::probeWriteFolder(const std::string& folder) {
+    const std::string probe =
+        PathIn(folder, ".orvupd-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+    const KernelHandle file{
+        CreateFileW(ApiPath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)};
+    if (file.valid()) return;
+    const DWORD code = GetLastError();
+    // Another run's probe of the same name: files can be made there.
+    if (code == ERROR_FILE_EXISTS) return;
+    RaiseWin32Error(code);
+}
+
 void Win32FileSystem::removeAtRestart(const std::string& path) {
     // Refused without an administrator's rights: the next run removes the file then.
     MoveFileExW(ApiPath(path).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
@@ -192,6 +207,22 @@ void Win32FileSystem::keepAs(const std::string& from, const std::string& to) {
     copyFile(from, to);
 }
 
+bool Win32FileSystem::readOnly(const std::string& path) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+    return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+}
+
+void Win32FileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    const DWORD attributes = Attributes(path);
+    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+    const DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                  : attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+    if (wanted != attributes && !SetFileAttributesW(ApiPath(path).c_str(), wanted)) {
+        RaiseLastError();
+    }
+}
+
 bool Win32FileSystem::fileExists(const std::string& path) {
     const DWORD attributes = Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && !IsDirectory(attributes);
@@ -228,6 +259,17 @@ std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path)
 
 std::unique_ptr<OutputFile> Win32FileSystem::createNewFile(const std::string& path) {
     return CreateForWriting(path, CREATE_NEW);
+}
+
+Volume Win32FileSystem::volumeOf(const std::string& folder) {
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(ApiPath(folder).c_str(), &available, nullptr, nullptr)) {
+        RaiseLastError();
+    }
+    const std::u16string drive = DriveOf(Utf8ToUtf16(folder));
+    std::wstring id(drive.begin(), drive.end());
+    CharUpperBuffW(id.data(), static_cast<DWORD>(id.size()));
+    return {Utf8(id), Utf16ToUtf8(drive), available.QuadPart};
 }
 
 std::vector<std::string> Win32FileSystem::folderNames(const std::string& folder) {

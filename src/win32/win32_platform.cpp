@@ -1,13 +1,12 @@
 #include "win32/win32_platform.h"
 
 #include <algorithm>
-#include <cstdint>
-#include <cwchar>
 #include <limits>
 #include <vector>
 
 #include "win32/command_line.h"
 #include "win32/encoding.h"
+#include "win32/error_codes.h"
 #include "win32/handles.h"
 #include "win32/message_pump.h"
 #include "win32/paths.h"
@@ -56,29 +55,36 @@ bool ResourceVersion(ProgramVersion& version) {
     return true;
 }
 
-// The name of the mutex that marks an installation as being updated, the same for every
-// spelling of its folder (the file system does not tell case apart). Global: a second user on
-// a terminal server updates the same installation.
-std::wstring ClaimName(const std::string& installDir) {
-    std::wstring upper = Wide(installDir);
-    CharUpperBuffW(upper.data(), static_cast<DWORD>(upper.size()));
-    std::uint64_t hash = 14695981039346656037ULL; // FNV-1a
-    for (const wchar_t c : upper) {
-        hash ^= static_cast<std::uint16_t>(c);
-        hash *= 1099511628211ULL;
-    }
-    wchar_t digits[17] = {};
-    std::swprintf(digits, 17, L"%016llx", static_cast<unsigned long long>(hash));
-    return L"Global\\ORVEN-Update-" + std::wstring(digits);
-}
-
-class MutexClaim : public InstallationClaim {
+// The claim is the lock file orvupd.lock in the installation's update folder, held open and
+// shared with no one, so that every updater that can reach the installation sees it: a second
+// PC on the same share, another user's session on a terminal server, a second start on this
+// desk. The system closes the file when the process ends however it ends, and the file goes
+// with its last handle; a file that a power cut left behind is held by no one, and taken over.
+class LockFileClaim : public InstallationClaim {
   public:
-    explicit MutexClaim(KernelHandle mutex) : mutex_(std::move(mutex)) {}
+    LockFileClaim(std::wstring path, KernelHandle file, bool removeAtEnd)
+        : path_(std::move(path)), file_(std::move(file)), removeAtEnd_(removeAtEnd) {}
+    ~LockFileClaim() override {
+        file_.reset();
+        if (removeAtEnd_) DeleteFileW(path_.c_str());
+    }
+    LockFileClaim(const LockFileClaim&) = delete;
+    LockFileClaim& operator=(const LockFileClaim&) = delete;
 
   private:
-    KernelHandle mutex_;
+    std::wstring path_;
+    KernelHandle file_;
+    bool removeAtEnd_;
 };
+
+KernelHandle OpenLockFile(const std::wstring& path, DWORD flags) {
+    return KernelHandle{CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+                                    OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL | flags, nullptr)};
+}
+
+bool IsHeldCode(DWORD code) {
+    return CauseFor(code) == Cause::Held;
+}
 
 } // namespace
 
@@ -97,8 +103,10 @@ Answer Win32Platform::showMessageBox(const std::string& text, const std::string&
     }
 }
 
+// A program started from a deep folder or from a share may be told its path in a long or
+// device form; the updater names its folders (and shows them) as the user knows them.
 std::string Win32Platform::ownDirectory() {
-    return Utf16ToUtf8(DirectoryOf(ToUtf16(ModulePath())));
+    return Utf16ToUtf8(DirectoryOf(PlainFormOf(ToUtf16(ModulePath()))));
 }
 
 std::string Win32Platform::commandLine() {
@@ -142,10 +150,23 @@ std::size_t Win32Platform::windowsDirectory(std::string& buffer) {
 }
 
 std::unique_ptr<InstallationClaim> Win32Platform::claimInstallation(const std::string& installDir) {
-    KernelHandle mutex{CreateMutexW(nullptr, FALSE, ClaimName(installDir).c_str())};
-    if (!mutex.valid()) return std::make_unique<InstallationClaim>(); // cannot tell: unclaimed
-    if (GetLastError() == ERROR_ALREADY_EXISTS) return nullptr;
-    return std::make_unique<MutexClaim>(std::move(mutex));
+    const std::wstring path = ApiPath(installDir + "\\update\\orvupd.lock");
+    KernelHandle file = OpenLockFile(path, FILE_FLAG_DELETE_ON_CLOSE);
+    if (file.valid()) return std::make_unique<LockFileClaim>(path, std::move(file), false);
+    DWORD code = GetLastError();
+    if (IsHeldCode(code)) return nullptr;
+    if (code == ERROR_ACCESS_DENIED) {
+        // Removal needs a right that a lock file of another user may not give; held open
+        // without it, the file is removed at the end where it can be. A file that stays refused
+        // is on its way out with the run that held it.
+        file = OpenLockFile(path, 0);
+        if (file.valid()) return std::make_unique<LockFileClaim>(path, std::move(file), true);
+        code = GetLastError();
+        if (IsHeldCode(code) || (code == ERROR_ACCESS_DENIED &&
+                                 GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES))
+            return nullptr;
+    }
+    return std::make_unique<InstallationClaim>(); // no place for the claim: unclaimed
 }
 
 void Win32Platform::pause(int milliseconds) {

@@ -24,8 +24,9 @@ class Win32Platform final : public Platform {
                               const std::string& defaultValue, std::size_t bufferSize,
                               const std::string& file) override;
     std::size_t windowsDirectory(std::string& buffer) override;
-    // A named mutex for the installation, which the system removes when the last process that
-    // holds it ends, however it ends.
+    // The lock file orvupd.lock in the installation's update folder, shared with no one and
+    // removed with its last handle, which the system closes when the process ends, however it
+    // ends.
     std::unique_ptr<InstallationClaim> claimInstallation(const std::string& installDir) override;
     // Waits with the windows answering: their messages are let through as they come.
     void pause(int milliseconds) override;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <initializer_list>
 #include <string_view>
 
 #include "platform/runtime_error.h"
@@ -361,6 +362,48 @@ TEST_P(FileSystemContract, KeepAsGivesASecondNameAndLeavesTheFileAlone) {
     EXPECT_FALSE(files().fileExists(path("fehlt.alt")));
 }
 
+// A read-only file is replaced once its mark is cleared; the second name that keeps the old
+// file is read-only too, and goes once its own mark is cleared.
+TEST_P(FileSystemContract, ReadOnlyFilesAreReplacedOnceTheirMarkIsCleared) {
+    for (const Through through : {Through::Paths, Through::Folder}) {
+        SCOPED_TRACE(NameOf(through));
+        startAfresh();
+        const auto opened = files().openFolder(folder());
+        const auto isReadOnly = [&](const char* name) {
+            return through == Through::Paths ? files().readOnly(path(name))
+                                             : opened->readOnly(name);
+        };
+        const auto mark = [&](const char* name, bool readOnly) {
+            if (through == Through::Paths) {
+                files().setReadOnly(path(name), readOnly);
+            } else {
+                opened->setReadOnly(name, readOnly);
+            }
+        };
+        write("ORVEN.MDB", "alt");
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+        mark("ORVEN.MDB", true);
+        mark("ORVEN.MDB", true); // marked already: nothing changes
+        EXPECT_TRUE(isReadOnly("ORVEN.MDB"));
+        EXPECT_EQ(read("ORVEN.MDB"), "alt");
+
+        files().keepAs(path("ORVEN.MDB"), path("ORVEN.MDB.alt"));
+        EXPECT_TRUE(isReadOnly("ORVEN.MDB.alt"));
+        mark("ORVEN.MDB", false);
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+        write("neu.tmp", "neu");
+        files().replaceFile(path("neu.tmp"), path("ORVEN.MDB"));
+        EXPECT_EQ(read("ORVEN.MDB"), "neu");
+        EXPECT_FALSE(isReadOnly("ORVEN.MDB"));
+
+        mark("ORVEN.MDB.alt", false);
+        opened->remove("ORVEN.MDB.alt");
+        EXPECT_EQ(namesIn(), Names{"ORVEN.MDB"});
+    }
+    EXPECT_EQ(ErrorOf([&] { files().readOnly(path("fehlt.mdb")); }), err::kFileNotFound);
+    EXPECT_EQ(ErrorOf([&] { files().setReadOnly(path("fehlt.mdb"), true); }), err::kFileNotFound);
+}
+
 TEST_P(FileSystemContract, RemoveTakesTheFileAndRaises53ForAMissingOne) {
     struct Case {
         Through through;
@@ -558,22 +601,63 @@ TEST_P(FileSystemContract, RandomAccessFileChangesTheFileInPlace) {
 
 // ---- Sharing ----------------------------------------------------------------------------------
 
-// A file opened for reading may be read by others meanwhile, not changed.
+// What a failed call says, as the updater acts on it: the number, and whether another program
+// holds the file (to be waited for) or the user lacks a right (not to be waited for).
+struct Refusal {
+    int number = 0;
+    Cause cause = Cause::Other;
+    bool operator==(const Refusal&) const = default;
+};
+
+Refusal RefusalOf(const std::function<void()>& call) {
+    try {
+        call();
+    } catch (const RuntimeError& e) {
+        return {e.number(), e.cause()};
+    }
+    return {};
+}
+
+std::ostream& operator<<(std::ostream& out, const Refusal& refusal) {
+    return out << refusal.number << "/" << static_cast<int>(refusal.cause);
+}
+
+const Refusal kHeld{err::kPermissionDenied, Cause::Held};
+const Refusal kFree{};
+
+// A file opened for reading may be read by others meanwhile, not changed: held, not denied.
 TEST_P(FileSystemContract, ReadingSharesTheFileForReadingOnly) {
     write("orvupd.zip", "PK");
     const auto held = files().openForReading(path("orvupd.zip"));
-    EXPECT_EQ(ErrorOf([&] { files().probeOpen(path("orvupd.zip")); }), 0);
-    EXPECT_EQ(ErrorOf([&] { files().openForReading(path("orvupd.zip")); }), 0);
-    EXPECT_EQ(ErrorOf([&] { files().openForUpdate(path("orvupd.zip")); }), err::kPermissionDenied);
+    EXPECT_EQ(RefusalOf([&] { files().probeOpen(path("orvupd.zip")); }), kFree);
+    EXPECT_EQ(RefusalOf([&] { files().openForReading(path("orvupd.zip")); }), kFree);
+    EXPECT_EQ(RefusalOf([&] { files().openForUpdate(path("orvupd.zip")); }), kHeld);
 }
 
-// A file opened for update is shared with no one: not even a probe may open it.
+// A file opened for update is shared with no one: not even a probe may open it, and every
+// refusal says that another program holds it.
 TEST_P(FileSystemContract, UpdatingSharesTheFileWithNoOne) {
     write("orvupd.zip", "PK");
     const auto held = files().openForUpdate(path("orvupd.zip"));
-    EXPECT_EQ(ErrorOf([&] { files().probeOpen(path("orvupd.zip")); }), err::kPermissionDenied);
-    EXPECT_EQ(ErrorOf([&] { files().openForReading(path("orvupd.zip")); }), err::kPermissionDenied);
-    EXPECT_EQ(ErrorOf([&] { files().openForUpdate(path("orvupd.zip")); }), err::kPermissionDenied);
+    EXPECT_EQ(RefusalOf([&] { files().probeOpen(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().probeReplace(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().openForReading(path("orvupd.zip")); }), kHeld);
+    EXPECT_EQ(RefusalOf([&] { files().openForUpdate(path("orvupd.zip")); }), kHeld);
+}
+
+// A folder where files may be made says so, and leaves nothing behind; a missing folder or a
+// missing file is neither held nor denied.
+TEST_P(FileSystemContract, NothingMissingIsHeldOrDenied) {
+    EXPECT_EQ(RefusalOf([&] { files().probeWriteFolder(folder()); }), kFree);
+    EXPECT_EQ(namesIn(), Names{});
+    for (const auto& call : std::initializer_list<std::function<void()>>{
+             [&] { files().probeWriteFolder(path("fehlt")); },
+             [&] { files().probeOpen(path("fehlt.zip")); },
+             [&] { files().probeReplace(path("fehlt\\fehlt.zip")); }}) {
+        const Refusal refusal = RefusalOf(call);
+        EXPECT_NE(refusal.number, 0);
+        EXPECT_EQ(refusal.cause, Cause::Other);
+    }
 }
 
 } // namespace

@@ -78,6 +78,14 @@ HELD_BOX = Box("ORVEN geöffnet", CRITICAL,
                + "'Testversion aktualisieren' noch einmal.")
 
 
+def rights_box(path: str) -> Box:
+    """A file of the update that the user may not replace: nothing is installed."""
+    return Box("Fehler beim Update", CRITICAL,
+               "Die Datei " + path + " kann nicht ersetzt werden:" + CRLF
+               + "Ihnen fehlen die Schreibrechte." + CRLF + CRLF
+               + "Das Update wurde nicht installiert.", "starting")
+
+
 def newer_question(label: str, date: str) -> Box:
     return Box(VERSION_TITLE, QUESTION,
                "Version " + label + " vom " + date + " wird installiert." + CRLF + CRLF

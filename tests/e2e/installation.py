@@ -32,6 +32,9 @@ class Installation:
     existing: tuple = ()  # (path, bytes) present before the run
     # The key pair whose public key the installation trusts (UPDATE\orvupd.pub); None: none.
     key: Optional[str] = None
+    read_only: tuple = ()  # paths of existing files marked read-only
+    # Folders that no one may write during the run (mounted read-only once laid out).
+    write_protected: tuple = ()
 
     @property
     def updater_dir(self) -> str:
@@ -126,6 +129,8 @@ def lay_out(drive: Drive, inst: Installation, archive: Optional[archives.Archive
         put(path, data)
     if inst.key is not None:
         put(inst.updater_dir + "\\orvupd.pub", archives.public_key(cache, inst.key))
+    for path in inst.read_only:
+        drive.unix(path).chmod(stat.S_IRUSR | stat.S_IRGRP | stat.S_IROTH)
     return deliver(drive, inst, archive, cache)
 
 

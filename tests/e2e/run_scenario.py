@@ -19,6 +19,10 @@ import scenarios  # noqa: E402
 from transcript import parse_transcript  # noqa: E402
 
 
+# The exit status of a run whose scenarios could not run here (CTest's SKIP_RETURN_CODE).
+SKIPPED = 77
+
+
 def _summary(outcome: runner.Outcome) -> str:
     lines = []
     for r in parse_transcript(outcome.transcript):
@@ -64,10 +68,15 @@ def main() -> int:
             print(f"missing program {program}", file=sys.stderr)
             return 2
 
-    passed = failed = 0
+    passed = failed = skipped = 0
     for scenario in chosen:
-        outcome = runner.run(scenario, programs, args.work.resolve(), args.shots.resolve(),
-                              use_display=not args.own_display)
+        try:
+            outcome = runner.run(scenario, programs, args.work.resolve(), args.shots.resolve(),
+                                  use_display=not args.own_display)
+        except runner.Skipped as reason:
+            print(f"SKIP {scenario.name}: {scenario.about}\n  - cannot run here: {reason}")
+            skipped += 1
+            continue
         verdict = "PASS" if not outcome.failures else "FAIL"
         print(f"{verdict} {scenario.name} ({outcome.seconds:.1f} s): {scenario.about}")
         print(_summary(outcome))
@@ -76,8 +85,10 @@ def main() -> int:
         sys.stdout.flush()
         passed += not outcome.failures
         failed += bool(outcome.failures)
-    print(f"{passed} passed, {failed} failed")
-    return 0 if failed == 0 else 1
+    print(f"{passed} passed, {failed} failed, {skipped} skipped")
+    if failed:
+        return 1
+    return SKIPPED if skipped and not passed else 0
 
 
 if __name__ == "__main__":

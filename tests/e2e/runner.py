@@ -2,6 +2,7 @@
 
 from __future__ import annotations
 
+import contextlib
 import dataclasses
 import shutil
 import subprocess
@@ -13,6 +14,10 @@ import checks
 import installation
 import wine
 from transcript import parse_transcript
+
+
+class Skipped(Exception):
+    """The scenario cannot run on this machine; the text says why."""
 
 
 @dataclasses.dataclass
@@ -79,10 +84,18 @@ def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
     prefix.clear_drive()
     scenario = with_programs(scenario, programs)
     try:
-        delivered = installation.lay_out(prefix, scenario.installation, scenario.archive,
-                                         programs, work / "cache")
-        transcript = run_and_check(scenario, scenario.name, delivered, prefix, programs, work,
-                                   shots_root, use_display, f)
+        with contextlib.ExitStack() as mounts:
+            try:
+                if scenario.small_drive_mb:
+                    mounts.enter_context(wine.small_drive(prefix.drive_e, scenario.small_drive_mb))
+                delivered = installation.lay_out(prefix, scenario.installation, scenario.archive,
+                                                 programs, work / "cache")
+                protected = [prefix.unix(p) for p in scenario.installation.write_protected]
+                mounts.enter_context(wine.read_only(protected))
+            except wine.MountRefused as refused:
+                raise Skipped(str(refused)) from refused
+            transcript = run_and_check(scenario, scenario.name, delivered, prefix, programs,
+                                       work, shots_root, use_display, f)
         if scenario.then is not None:
             later = scenario.then
             # The later run's archive is delivered anew, and its restarts are counted afresh.

@@ -14,11 +14,11 @@ import dataclasses
 from typing import Optional
 
 from archives import Archive, Entry, LargeEntry, Program, PublicKey
-from boxes import (CANCELLED_BOX, CRLF, GENERAL_ERROR_BOX, HELD_BOX, NO_VERSION_FILE_QUESTION,
-                   NOTHING_COPIED_BOX, SAME_DATE_QUESTION, app_missing_box,
-                   archive_missing_box, by_hand_question, extract_failed_box,
+from boxes import (CANCELLED_BOX, CRLF, CRITICAL, Box, Prefix, GENERAL_ERROR_BOX, HELD_BOX,
+                   NO_VERSION_FILE_QUESTION, NOTHING_COPIED_BOX, SAME_DATE_QUESTION,
+                   app_missing_box, archive_missing_box, by_hand_question, extract_failed_box,
                    incomplete_report_box, ini_missing_box, newer_question, older_question,
-                   report_box, unsigned_box, wrong_dir_name_box)
+                   report_box, rights_box, unsigned_box, wrong_dir_name_box)
 from installation import WINDOWS_DIR, Installation
 
 INSTALLED = "01.02.2024 3.0"  # the command line with which the application starts the updater
@@ -67,6 +67,8 @@ class Scenario:
     # A later run on what this one left: its archive is delivered anew, everything else stays.
     then: Optional["Scenario"] = None
     timeout: int = 60
+    # Drive E: is a volume of this many megabytes (a tmpfs) for the run; 0: there is none.
+    small_drive_mb: int = 0
 
 
 # --- The standard installation and its update ----------------------------------------------
@@ -134,6 +136,11 @@ DEEP = ("D:\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(16)))
 NEAR_260 = ("D:\\lang\\" + "\\".join(f"Verzeichnisebene{i:02d}" for i in range(12)))[:232] \
     + "\\ORVEN32"
 LARGE = LargeEntry("daten/archiv.dat", 200)
+# An office's file server, which Wine finds in the prefix's dosdevices/unc/fileserver/orven; the
+# main database lies deep enough on it for the long form \\?\UNC\ of its paths.
+SHARE = "\\\\fileserver\\orven"
+DEEP_ON_SHARE = (SHARE + "\\tief\\" + "\\".join(f"Verzeichnisebene{i:02d}"
+                                                 for i in range(16)))[:248] + "\\Daten"
 
 # What the run's log says of a whole run: where each database went, and every box shown.
 WHOLE_RUN_LOG = (
@@ -164,6 +171,21 @@ NEXT_RELEASE = Archive((Entry("orvupd.txt", ("20.05.2024 3.2" + CRLF).encode()),
 UPDATE_FOLDER_AFTER = ("orvupd.exe", "orvupd.zip", "orvupd.log", "orvupd.1.log")
 LOADED_LIBRARY = "D:\\SYSTEM\\orvcalc.dll"
 HELD_DATABASE = "D:\\ORVDATA\\Daten\\ORVEN.MDB"
+LIESMICH_PATH = "D:\\ORVEN32\\orv\\liesmich.txt"
+LOCK_FILE = "D:\\ORVEN32\\update\\orvupd.lock"
+MANAGED_DATABASE = "D:\\ORVDATA\\Verwaltung\\ORVVW.MDB"
+# A drive E: of 12 MB holds the installation, its archive and the archive's backup, but not the
+# 6 MB of a large file of the update besides (with the margin of a megabyte, 8 MB are needed).
+SMALL_DRIVE = Installation(install_dir="E:\\ORVEN32",
+                           ini=(("Pfad1", "E:\\ORVDATA\\Daten"),
+                                ("Pfad2", "E:\\ORVDATA\\Verwaltung"),
+                                ("Pfad3", "E:\\ORVDATA\\Keytabs")))
+ON_SMALL_DRIVE = installed(install="E:\\ORVEN32", keytabs="E:\\ORVDATA\\Keytabs",
+                           daten="E:\\ORVDATA\\Daten", verwaltung="E:\\ORVDATA\\Verwaltung",
+                           controls="E:\\SYSTEM", libraries="E:\\SYSTEM")
+NO_SPACE_ON_E = Box("Fehler beim Update", CRITICAL,
+                    Prefix("Auf dem Laufwerk E: ist nicht genügend Speicherplatz frei." + CRLF
+                           + "Benötigt: 8 MB, frei: "), "starting")
 # The folder for ORVVW.MDB lies below a file, so it cannot be made.
 BLOCKED_FOLDER = "D:\\ORVDATA\\Sperre\\Verwaltung"
 BLOCKED = Installation(ini=(("Pfad1", "D:\\ORVDATA\\Daten"), ("Pfad2", BLOCKED_FOLDER),
@@ -325,6 +347,20 @@ SCENARIOS = [
              archive=RELEASE, boxes=(NEWER, report_box(10)),
              placed=installed(keytabs="D:\\WINDATEN\\Keytabs", daten="D:\\WINDATEN\\Daten",
                               verwaltung="D:\\WINDATEN\\Verwaltung"), **WHOLE_RUN),
+    Scenario("installation_on_a_share", "installation and databases on a network share, "
+             "started as \\\\fileserver\\orven\\ORVEN32\\UPDATE\\orvupd.exe, one database "
+             "folder deeper than 248 characters: the whole update and the restart",
+             installation=Installation(install_dir=SHARE + "\\ORVEN32",
+                                       ini=(("Pfad1", DEEP_ON_SHARE),
+                                            ("Pfad2", SHARE + "\\ORVDATA\\Verwaltung"),
+                                            ("Pfad3", SHARE + "\\ORVDATA\\Keytabs"))),
+             archive=RELEASE, boxes=(NEWER, report_box(10)),
+             placed=installed(install=SHARE + "\\ORVEN32", keytabs=SHARE + "\\ORVDATA\\Keytabs",
+                              daten=DEEP_ON_SHARE, verwaltung=SHARE + "\\ORVDATA\\Verwaltung",
+                              controls=SHARE + "\\SYSTEM", libraries=SHARE + "\\SYSTEM"),
+             log_lines=("ORVEN-Update 3.0.0 in " + SHARE + "\\ORVEN32\\UPDATE, Befehlszeile \""
+                        + INSTALLED + "\"", "Neustart von ORVEN angefordert: " + SHARE
+                        + "\\ORVEN32\\orv\\orven32.exe"), **WHOLE_RUN),
     Scenario("database_held_whole_run", "a colleague holds ORVEN.MDB for the whole run: the "
              "updater waits, then shows the open note and installs nothing; every file as "
              "before, the archive restored, one restart",
@@ -350,6 +386,44 @@ SCENARIOS = [
              answers=("No", "OK", "OK", "OK"),
              boxes=(NEWER, CANCELLED_BOX, HELD_BOX, GENERAL_ERROR_BOX), max_boxes=20,
              restarts=1, archive_after="kept"),
+    Scenario("read_only_targets", "a database and a file of the last row marked read-only, "
+             "and a read-only old copy that an earlier updater left beside the database: both "
+             "replaced, nothing left beside them",
+             installation=Installation(
+                 existing=existing(HELD_DATABASE, LIESMICH_PATH)
+                 + ((HELD_DATABASE + ".orvupd-old-1.tmp", b"uralt"),),
+                 read_only=(HELD_DATABASE, LIESMICH_PATH, HELD_DATABASE + ".orvupd-old-1.tmp")),
+             archive=RELEASE, boxes=(NEWER, report_box(10)), placed=installed(),
+             folder_holds=(("D:\\ORVDATA\\Daten", ("ORVEN.MDB",)),
+                           ("D:\\ORVEN32\\orv", ("liesmich.txt", "orven32.exe", "orven32.ini",
+                                                 "orvupd.txt", "started.log"))), **WHOLE_RUN),
+    Scenario("database_folder_write_protected", "the folder of ORVVW.MDB is one that nobody "
+             "may write: the note on the missing rights at once, no wait, nothing installed, "
+             "the archive restored, one restart",
+             installation=Installation(existing=existing(MANAGED_DATABASE),
+                                       write_protected=("D:\\ORVDATA\\Verwaltung",)),
+             archive=RELEASE, answers=("Yes", "OK"),
+             boxes=(NEWER, rights_box(MANAGED_DATABASE)), restarts=1,
+             placed=(("D:\\ORVEN32\\orv\\orvupd.txt", VERSION_FILE),)
+             + existing(MANAGED_DATABASE),
+             absent=tuple(p for p in NOT_INSTALLED if p != MANAGED_DATABASE),
+             log_lines=("Keine Rechte zum Ersetzen, nichts wird installiert: "
+                        + MANAGED_DATABASE,)),
+    Scenario("small_drive_too_full", "the installation on a drive E: of 12 MB, the update "
+             "needs more than is free: the note on the space, nothing installed, the archive as "
+             "delivered, nothing left behind", installation=SMALL_DRIVE,
+             archive=Archive(STANDARD_ARCHIVE + (LargeEntry("daten/archiv.dat", 6),)),
+             answers=("Yes", "OK"), boxes=(NEWER, NO_SPACE_ON_E), restarts=1,
+             placed=ON_SMALL_DRIVE[:1], absent=tuple(p for p, _ in ON_SMALL_DRIVE[1:])
+             + ("E:\\ORVEN32\\daten\\archiv.dat",),
+             folder_holds=(("E:\\ORVEN32\\update", ("orvupd.exe", "orvupd.zip", "orvupd.log")),),
+             small_drive_mb=12),
+    Scenario("second_updater_while_lock_held", "another PC's updater holds the installation's "
+             "lock file on the share: this updater ends at once, shows nothing, changes nothing",
+             installation=Installation(existing=((LOCK_FILE, b""),)), archive=RELEASE,
+             holds=(Hold(LOCK_FILE),), archive_after="untouched",
+             absent=NOT_INSTALLED + ("D:\\ORVEN32\\orv\\orvupd.txt",
+                                     "D:\\ORVEN32\\update\\orvupd.log")),
     Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
              "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),

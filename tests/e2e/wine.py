@@ -77,6 +77,10 @@ class Prefix:
         self.work = work
         self.path = Path(wine_host("--prefix", str(work / "prefix")))
         self.drive_d = work / "drive_d"
+        # A small drive E: of its own, where a scenario asks for one (a tmpfs of limited size).
+        self.drive_e = work / "drive_e"
+        # Wine finds \\server\share\x in dosdevices/unc/server/share/x.
+        self.unc = self.path / "dosdevices" / "unc"
 
     @functools.cached_property
     def wine(self) -> str:
@@ -123,11 +127,14 @@ class Prefix:
             self._install_fonts()
             (self.path / ".orv-ready").write_text(PREFIX_GENERATION + "\n")
         self.drive_d.mkdir(parents=True, exist_ok=True)
-        link = self.path / "dosdevices" / "d:"
-        if not link.is_symlink() or Path(os.readlink(link)) != self.drive_d:
-            if link.is_symlink() or link.exists():
-                link.unlink()
-            link.symlink_to(self.drive_d)
+        self.drive_e.mkdir(parents=True, exist_ok=True)
+        self.unc.mkdir(exist_ok=True)
+        for letter, drive in (("d:", self.drive_d), ("e:", self.drive_e)):
+            link = self.path / "dosdevices" / letter
+            if not link.is_symlink() or Path(os.readlink(link)) != drive:
+                if link.is_symlink() or link.exists():
+                    link.unlink()
+                link.symlink_to(drive)
 
     def _install_fonts(self) -> None:
         fonts = self.path / "drive_c" / "windows" / "Fonts"
@@ -169,10 +176,16 @@ class Prefix:
     def unix(self, windows_path: str) -> Path:
         """The file behind a Windows path of the prefix, found without regard to case as Wine
         finds it; components that do not exist keep their spelling."""
-        drive = windows_path[0].lower()
-        roots = {"c": self.path / "drive_c", "d": self.drive_d, "z": Path("/")}
-        path = roots[drive]
-        for part in windows_path[3:].split("\\"):
+        if windows_path.startswith("\\\\"):
+            server, share, rest = (windows_path[2:].split("\\", 2) + ["", ""])[:3]
+            path = self.unc / server.lower() / share.lower()
+        else:
+            drive = windows_path[0].lower()
+            roots = {"c": self.path / "drive_c", "d": self.drive_d, "e": self.drive_e,
+                     "z": Path("/")}
+            path = roots[drive]
+            rest = windows_path[3:]
+        for part in rest.split("\\"):
             if not part:
                 continue
             candidate = path / part
@@ -192,11 +205,56 @@ class Prefix:
         return self.path / "drive_c" / "windows" / "orven32.ini"
 
     def clear_drive(self) -> None:
-        for child in self.drive_d.iterdir():
-            remove(child)
+        for drive in (self.drive_d, self.drive_e, self.unc):
+            for child in drive.iterdir():
+                remove(child)
         for ini in (self.path / "drive_c" / "windows").iterdir():
             if ini.name.lower() == "orven32.ini":
                 remove(ini)
+
+
+class MountRefused(Exception):
+    """The machine does not let the tests mount file systems (no root, a container without the
+    right): the scenario that needs one cannot run here."""
+
+
+def _mount(*args: str) -> None:
+    result = subprocess.run(["mount", *args], stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                            check=False)
+    if result.returncode != 0:
+        raise MountRefused("mount " + " ".join(args) + ": "
+                           + result.stdout.decode("utf-8", "replace").strip())
+
+
+def _unmount(path: Path) -> None:
+    subprocess.run(["umount", str(path)], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL,
+                   check=False)
+
+
+@contextlib.contextmanager
+def small_drive(path: Path, megabytes: int) -> Iterator[None]:
+    """A tmpfs of this size on the folder, for as long as the block runs."""
+    _mount("-t", "tmpfs", "-o", f"size={megabytes}m", "tmpfs", str(path))
+    try:
+        yield
+    finally:
+        _unmount(path)
+
+
+@contextlib.contextmanager
+def read_only(paths: list) -> Iterator[None]:
+    """Each folder mounted over itself read-only (root included, nobody may write there), for
+    as long as the block runs."""
+    done = []
+    try:
+        for path in paths:
+            _mount("--bind", str(path), str(path))
+            done.append(path)
+            _mount("-o", "remount,bind,ro", str(path))
+        yield
+    finally:
+        for path in reversed(done):
+            _unmount(path)
 
 
 def remove(path: Path) -> None:

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdint>
+#include <cstdlib>
 #include <functional>
 #include <map>
 #include <new>
@@ -238,45 +240,207 @@ TEST(Installation, ReportsAFailedRowAndKeepsItsEntriesOutOfTheInstallation) {
     }
 }
 
+// Files marked read-only (a database copied from a CD, a file the administrator protected) are
+// replaced like any other, and the old copies kept meanwhile do not stay behind; a row that fails
+// puts the old file back with its mark.
+TEST(Installation, ReplacesReadOnlyFilesAndLeavesNoOldCopies) {
+    struct ReadOnlyCase {
+        const char* name;
+        bool lastRowFails; // the last file of the last row cannot be put in place
+        bool leftFromEarlierRun;
+    };
+    const ReadOnlyCase kCases[] = {
+        {"read-only targets", false, false},
+        {"read-only targets, and old copies that an earlier run left read-only", false, true},
+        {"a read-only target of a row that fails later", true, false},
+    };
+    const auto isOldCopy = [](const auto& file) {
+        return file.first.find(".orvupd-") != std::string::npos;
+    };
+    // The replacements of a whole run, so that a fault can be placed on the last file's.
+    std::size_t replacesOfAWholeRun = 0;
+    for (const ReadOnlyCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
+        inst.box.writeFile("ORVEN32/orv/orven32.exe", "ORVEN 3.0");
+        inst.box.setMode("DATEN/ORVEN.MDB", 0444);
+        inst.box.setMode("ORVEN32/orv/orven32.exe", 0444);
+        if (c.leftFromEarlierRun) {
+            inst.box.writeFile("DATEN/ORVEN.MDB.orvupd-old-1.tmp", "uralt");
+            inst.box.setMode("DATEN/ORVEN.MDB.orvupd-old-1.tmp", 0444);
+        }
+        inst.writeArchive(kFullUpdate);
+        // The last replacement of a run puts the archive back; the one before it places
+        // liesmich.txt, the last file of the last row, after orven32.exe.
+        if (c.lastRowFails)
+            inst.os.faulty.failAt(testing::FileOp::Replace, replacesOfAWholeRun - 1,
+                                  err::kDeviceIo);
+        inst.run();
+        if (!c.lastRowFails) replacesOfAWholeRun = inst.os.faulty.count(testing::FileOp::Replace);
+
+        EXPECT_TRUE(std::ranges::none_of(inst.box.snapshot(), isOldCopy));
+        EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
+        EXPECT_FALSE(inst.os.real.readOnly("C:\\DATEN\\ORVEN.MDB"));
+        if (c.lastRowFails) {
+            ASSERT_EQ(inst.os.boxes.size(), 3u);
+            EXPECT_EQ(inst.box.readFile("ORVEN32/orv/orven32.exe"), "ORVEN 3.0");
+            EXPECT_TRUE(inst.os.real.readOnly("C:\\ORVEN32\\orv\\orven32.exe"));
+            EXPECT_FALSE(inst.box.exists("ORVEN32/liesmich.txt"));
+        } else {
+            ASSERT_EQ(inst.os.boxes.size(), 2u);
+            EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
+            EXPECT_EQ(inst.box.readFile("ORVEN32/orv/orven32.exe"), "ORVEN 3.1");
+        }
+    }
+}
+
+const std::string kNoSpaceNoteStart = "Auf dem Laufwerk C: ist nicht genügend Speicherplatz frei.";
+
+// Nothing of the update but the version file, read before the question, and the archive as
+// delivered, without a backup beside it.
+void ExpectNothingInstalled(const Installation& inst,
+                            const std::vector<std::pair<std::string, std::string>>& before,
+                            const std::string& delivered) {
+    auto after = inst.filesButLogs();
+    std::erase_if(after, [](const auto& file) { return file.first == "ORVEN32/orv/orvupd.txt"; });
+    EXPECT_EQ(after, before);
+    EXPECT_EQ(inst.archiveBytes(), delivered);
+    EXPECT_FALSE(inst.backupExists());
+}
+
+// Each volume must hold what the plan writes there, and a megabyte more, before anything
+// changes; otherwise the note names the drive and nothing is installed.
+TEST(Installation, ChecksTheSpaceBeforeAnythingChanges) {
+    constexpr std::uint64_t kMegabyte = 1024 * 1024;
+    std::uint64_t unpacked = 0; // what the plan writes: all but the version file
+    for (const ZipEntry& entry : kFullUpdate) {
+        if (entry.name != "orvupd.txt") unpacked += entry.contents.size();
+    }
+    struct SpaceCase {
+        const char* name;
+        std::uint64_t free;
+        std::string note; // empty: the whole update is installed
+    };
+    const SpaceCase kCases[] = {
+        {"room for all and the margin", unpacked + kMegabyte, ""},
+        {"a byte short of the margin", unpacked + kMegabyte - 1,
+         kNoSpaceNoteStart + "\r\nBenötigt: 2 MB, frei: 1 MB.\r\n\r\nDas Update wurde nicht "
+                             "installiert."},
+        {"a full volume", 0,
+         kNoSpaceNoteStart + "\r\nBenötigt: 2 MB, frei: 0 MB.\r\n\r\nDas Update wurde nicht "
+                             "installiert."},
+    };
+    for (const SpaceCase& c : kCases) {
+        SCOPED_TRACE(c.name);
+        Installation inst;
+        inst.writeArchive(kFullUpdate);
+        const std::string delivered = inst.archiveBytes();
+        const auto before = inst.filesButLogs();
+        inst.os.onBox = [&inst, &c](std::size_t index) {
+            if (index == 0) inst.os.faulty.limitSpace(c.free);
+        };
+        inst.run();
+
+        ASSERT_EQ(inst.os.boxes.size(), 2u);
+        if (c.note.empty()) {
+            EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
+            continue;
+        }
+        EXPECT_EQ(inst.os.boxes[1].text, c.note);
+        EXPECT_EQ(inst.os.boxes[1].title, "Fehler beim Update");
+        EXPECT_EQ(inst.os.boxes[1].style, 16);
+        ExpectNothingInstalled(inst, before, delivered);
+        EXPECT_EQ(inst.os.launcher.launches.size(), 1u);
+    }
+}
+
+// The same on a real volume too small for a database: a tmpfs of one megabyte as the folder of
+// the main database (and of ORVVW.MDB's below it), where the test may mount one.
+TEST(Installation, ChecksTheSpaceOfASmallVolume) {
+    Installation inst;
+    const std::string daten = inst.box.path("DATEN");
+    const std::string mount = "mount -t tmpfs -o size=1m tmpfs '" + daten + "' 2>/dev/null";
+    if (std::system(mount.c_str()) != 0) {
+        GTEST_SKIP() << "no tmpfs can be mounted here (mount needs root and the right to mount)";
+    }
+    std::vector<ZipEntry> update = kFullUpdate;
+    update[3].contents = std::string(2 * 1024 * 1024, 'd'); // ORVEN.MDB
+    inst.writeArchive(update);
+    const std::string delivered = inst.archiveBytes();
+    const auto before = inst.filesButLogs();
+    inst.run();
+    const std::string unmount = "umount '" + daten + "'";
+    ASSERT_EQ(std::system(unmount.c_str()), 0);
+
+    ASSERT_EQ(inst.os.boxes.size(), 2u);
+    EXPECT_EQ(inst.os.boxes[1].text, kNoSpaceNoteStart +
+                                         "\r\nBenötigt: 4 MB, frei: 1 MB.\r\n\r\nDas Update wurde "
+                                         "nicht installiert.");
+    ExpectNothingInstalled(inst, before, delivered);
+}
+
 TEST(Installation, WaitsForAHeldFileAndInstallsNothingWhileItStaysHeld) {
     const std::string kHeldNote = "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet.\r\n"
                                   "Bitte beenden Sie das Programm und starten\r\n"
                                   "'Testversion aktualisieren' noch einmal.";
+    const auto rightsNote = [](const std::string& path) {
+        return "Die Datei " + path +
+               " kann nicht ersetzt werden:\r\n"
+               "Ihnen fehlen die Schreibrechte.\r\n\r\nDas Update wurde nicht installiert.";
+    };
+    enum class Refusal { Held, Denied };
     struct HeldCase {
         const char* name;
-        int releasedAfter; // milliseconds of waiting; 0: held for the whole run
-        bool installed;
+        Refusal refusal;
+        const char* path;  // refused from the user's answer on
+        int releasedAfter; // milliseconds of waiting; 0: refused for the whole run
         int waited;
+        std::string secondBox; // empty: the report of the whole update
+        std::string secondTitle;
     };
     const HeldCase kCases[] = {
-        {"held while the application closes", 4000, true, 4000},
-        {"held for the whole run", 0, false, 10000},
+        {"held while the application closes", Refusal::Held, "C:\\DATEN\\orven.mdb", 4000, 4000, "",
+         ""},
+        {"held for the whole run", Refusal::Held, "C:\\DATEN\\orven.mdb", 0, 10000, kHeldNote,
+         "ORVEN geöffnet"},
+        // A file or a folder the user may not change: no wait, and nothing is installed.
+        {"a database the user may not replace", Refusal::Denied, "C:\\DATEN\\orven.mdb", 0, 0,
+         rightsNote("C:\\DATEN\\ORVEN.MDB"), "Fehler beim Update"},
+        {"a folder the user may not write", Refusal::Denied, "C:\\DATEN\\VW", 0, 0,
+         rightsNote("C:\\DATEN\\VW\\ORVVW.MDB"), "Fehler beim Update"},
     };
     for (const HeldCase& c : kCases) {
         SCOPED_TRACE(c.name);
         Installation inst;
         inst.box.writeFile("DATEN/ORVEN.MDB", "alte datenbank");
+        inst.box.makeDirectory("DATEN/VW");
         inst.writeArchive(kFullUpdate);
         const std::string delivered = inst.archiveBytes();
         const auto before = inst.filesButLogs();
-        const std::string held = "C:\\DATEN\\orven.mdb";
-        // Held from the user's answer on, as by a colleague who has ORVEN open.
-        inst.os.onBox = [&inst, &held](std::size_t index) {
-            if (index == 0) inst.os.faulty.hold(held);
+        const std::string refused = c.path;
+        // Refused from the user's answer on, as by a colleague who has ORVEN open.
+        inst.os.onBox = [&inst, &refused, &c](std::size_t index) {
+            if (index != 0) return;
+            if (c.refusal == Refusal::Held) {
+                inst.os.faulty.hold(refused);
+            } else {
+                inst.os.faulty.deny(refused);
+            }
         };
-        inst.os.onPause = [&inst, &held, &c](int waited) {
-            if (c.releasedAfter > 0 && waited >= c.releasedAfter) inst.os.faulty.release(held);
+        inst.os.onPause = [&inst, &refused, &c](int waited) {
+            if (c.releasedAfter > 0 && waited >= c.releasedAfter) inst.os.faulty.release(refused);
         };
         inst.run();
 
         EXPECT_EQ(inst.os.pausedMilliseconds, c.waited);
         ASSERT_EQ(inst.os.boxes.size(), 2u);
-        if (c.installed) {
+        if (c.secondBox.empty()) {
             EXPECT_EQ(inst.os.boxes[1].text, ReportOf(10));
             EXPECT_EQ(inst.box.readFile("DATEN/ORVEN.MDB"), "hauptdatenbank");
         } else {
-            EXPECT_EQ(inst.os.boxes[1].text, kHeldNote);
-            EXPECT_EQ(inst.os.boxes[1].title, "ORVEN geöffnet");
+            EXPECT_EQ(inst.os.boxes[1].text, c.secondBox);
+            EXPECT_EQ(inst.os.boxes[1].title, c.secondTitle);
             EXPECT_EQ(inst.os.boxes[1].style, 16);
             // Nothing of the update is installed: only the version file read before the question.
             auto after = inst.filesButLogs();

@@ -1,11 +1,20 @@
 #include "posix/posix_platform.h"
 
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/file.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <cstdlib>
+#include <filesystem>
+#include <functional>
 #include <sstream>
 #include <string>
 
 #include <gtest/gtest.h>
 
+#include "posix/unique_fd.h"
 #include "support/sandbox.h"
 
 namespace orv::posix {
@@ -119,6 +128,73 @@ TEST_F(Platform, ProfileStringFindsTheFileWithoutRegardToCase) {
     EXPECT_EQ(platform.ownDirectory(), "/opt/ORVEN32/UPDATE");
     EXPECT_EQ(platform.version().major, 3);
     EXPECT_EQ(platform.files().nativePath("\\orven32"), box.path("ORVEN32"));
+}
+
+// One updater at a time for an installation: the claim is a lock on the file orvupd.lock in its
+// update folder, which the system lets go when the process ends, however it ends. What decides
+// is the lock, never the file's mere existence.
+TEST_F(Platform, ClaimsTheInstallationByALockOnItsFile) {
+    const std::string lock = box.path("ORVEN32/update/orvupd.lock");
+    struct Case {
+        const char* what;
+        // Runs before the claim; what it returns is held open meanwhile.
+        std::function<UniqueFd()> before;
+        bool claimed;
+    };
+    const Case cases[] = {
+        {"no one else", [] { return UniqueFd{}; }, true},
+        {"a lock file that a run left when it ended unexpectedly",
+         [&] {
+             box.writeFile("ORVEN32/update/orvupd.lock", "");
+             return UniqueFd{};
+         },
+         true},
+        {"a lock file of a run that was killed while it held the lock",
+         [&] {
+             const pid_t child = ::fork();
+             if (child == 0) {
+                 const UniqueFd fd{::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
+                 ::flock(fd.get(), LOCK_EX);
+                 ::pause();
+                 ::_exit(0);
+             }
+             // Killed once it holds the lock, as a user ends the task.
+             while (true) {
+                 const UniqueFd probe{::open(lock.c_str(), O_RDONLY | O_CLOEXEC)};
+                 if (probe.valid() && ::flock(probe.get(), LOCK_SH | LOCK_NB) != 0) break;
+                 ::usleep(1000);
+             }
+             ::kill(child, SIGKILL);
+             ::waitpid(child, nullptr, 0);
+             return UniqueFd{};
+         },
+         true},
+        {"another updater holds the lock",
+         [&] {
+             UniqueFd fd{::open(lock.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644)};
+             ::flock(fd.get(), LOCK_EX | LOCK_NB);
+             return fd;
+         },
+         false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        box.makeDirectory("ORVEN32/update");
+        const UniqueFd other = c.before();
+        PosixPlatform platform = make("/etc");
+        {
+            const auto claim = platform.claimInstallation("\\ORVEN32");
+            EXPECT_EQ(claim != nullptr, c.claimed);
+            if (c.claimed) {
+                EXPECT_EQ(platform.claimInstallation("\\orven32"), nullptr) << "a second one";
+            }
+        }
+        EXPECT_EQ(box.exists("ORVEN32/update/orvupd.lock"), !c.claimed)
+            << "the claim leaves nothing behind, and takes away no one else's lock file";
+        std::filesystem::remove(lock);
+    }
+    // Without an update folder there is no place for a claim: the run goes on unclaimed.
+    EXPECT_NE(make("/etc").claimInstallation("\\OHNE"), nullptr);
 }
 
 } // namespace

@@ -7,6 +7,11 @@
 namespace orv::testing {
 namespace {
 
+// What Windows says to replacing or deleting a program while it runs: access denied.
+RuntimeError RunningError() {
+    return SystemError(err::kPermissionDenied, 5, Cause::Denied);
+}
+
 class FaultyOutputFile : public OutputFile {
   public:
     FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real)
@@ -118,8 +123,19 @@ void FaultyFileSystem::runFrom(const std::string& path) {
     running_.insert(real_.nativePath(path));
 }
 
+void FaultyFileSystem::deny(const std::string& path) {
+    denied_.insert(real_.nativePath(path));
+}
+
 bool FaultyFileSystem::held(const std::string& path) {
     return held_.count(real_.nativePath(path)) > 0;
+}
+
+void FaultyFileSystem::refuse(const std::string& path) {
+    if (held(path)) throw HeldError();
+    if (denied_.count(real_.nativePath(path)) > 0) {
+        throw SystemError(err::kPermissionDenied, 0, Cause::Denied);
+    }
 }
 
 void FaultyFileSystem::tick(FileOp op) {
@@ -134,26 +150,31 @@ void FaultyFileSystem::tick(FileOp op) {
 
 void FaultyFileSystem::probeOpen(const std::string& path) {
     tick(FileOp::Probe);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     real_.probeOpen(path);
 }
 
 void FaultyFileSystem::probeReplace(const std::string& path) {
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     real_.probeReplace(path);
+}
+
+void FaultyFileSystem::probeWriteFolder(const std::string& folder) {
+    refuse(folder);
+    real_.probeWriteFolder(folder);
 }
 
 void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) {
     tick(FileOp::Copy);
-    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
+    refuse(from);
+    refuse(to);
     real_.copyFile(from, to);
 }
 
 void FaultyFileSystem::deleteFile(const std::string& path) {
     tick(FileOp::Delete);
-    if (held(path) || running_.count(real_.nativePath(path)) > 0) {
-        throw RuntimeError(err::kPermissionDenied);
-    }
+    refuse(path);
+    if (running_.count(real_.nativePath(path)) > 0) throw RunningError();
     real_.deleteFile(path);
 }
 
@@ -165,7 +186,7 @@ FileTime FaultyFileSystem::modificationTime(const std::string& path) {
 
 std::string FaultyFileSystem::readFirstLine(const std::string& path) {
     tick(FileOp::FirstLine);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     return real_.readFirstLine(path);
 }
 
@@ -173,18 +194,30 @@ void FaultyFileSystem::replaceFile(const std::string& from, const std::string& t
     tick(FileOp::Replace);
     const std::string source = real_.nativePath(from);
     const std::string target = real_.nativePath(to);
-    if (held(from) || held(to) || running_.count(target) > 0) {
-        throw RuntimeError(err::kPermissionDenied);
-    }
+    refuse(from);
+    refuse(to);
+    if (running_.count(target) > 0) throw RunningError();
     real_.replaceFile(from, to);
     if (running_.erase(source) > 0) running_.insert(target);
 }
 
 void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
     tick(FileOp::Copy);
-    if (held(from) || held(to)) throw RuntimeError(err::kPermissionDenied);
+    refuse(from);
+    refuse(to);
     real_.keepAs(from, to);
     if (running_.count(real_.nativePath(from)) > 0) running_.insert(real_.nativePath(to));
+}
+
+bool FaultyFileSystem::readOnly(const std::string& path) {
+    tick(FileOp::Exists);
+    return real_.readOnly(path);
+}
+
+void FaultyFileSystem::setReadOnly(const std::string& path, bool readOnly) {
+    tick(FileOp::SetTime);
+    refuse(path);
+    real_.setReadOnly(path, readOnly);
 }
 
 bool FaultyFileSystem::fileExists(const std::string& path) {
@@ -204,14 +237,20 @@ void FaultyFileSystem::createDirectory(const std::string& path) {
 
 std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path) {
     tick(FileOp::CreateFile);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::createNewFile(const std::string& path) {
     tick(FileOp::CreateFile);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     return std::make_unique<FaultyOutputFile>(*this, real_.createNewFile(path));
+}
+
+Volume FaultyFileSystem::volumeOf(const std::string& folder) {
+    Volume volume = real_.volumeOf(folder);
+    if (freeBytes_) volume.freeBytes = *freeBytes_;
+    return volume;
 }
 
 std::vector<std::string> FaultyFileSystem::folderNames(const std::string& folder) {
@@ -228,7 +267,7 @@ std::unique_ptr<InputFile> FaultyFileSystem::openForReading(const std::string& p
 
 std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::string& path) {
     tick(FileOp::CreateFile);
-    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    refuse(path);
     return std::make_unique<FaultyRandomAccessFile>(*this, real_.openForUpdate(path));
 }
 

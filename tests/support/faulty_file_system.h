@@ -55,6 +55,9 @@ class FaultyFileSystem : public FileSystem {
     // aside (and stays running under its new name) and given a second name, but neither
     // replaced nor deleted where it stands, each raising 70.
     void runFrom(const std::string& path);
+    // The user has no right to change this file or folder: probing, replacing, moving or
+    // deleting it, and making files in the folder, each raise 70 (denied).
+    void deny(const std::string& path);
     // The program has ended: its files are free again.
     void endPrograms() { running_.clear(); }
 
@@ -73,17 +76,25 @@ class FaultyFileSystem : public FileSystem {
 
     void probeOpen(const std::string& path) override;
     void probeReplace(const std::string& path) override;
+    void probeWriteFolder(const std::string& folder) override;
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
     FileTime modificationTime(const std::string& path) override;
     std::string readFirstLine(const std::string& path) override;
     void replaceFile(const std::string& from, const std::string& to) override;
     void keepAs(const std::string& from, const std::string& to) override;
+    // Counted as a question whether files exist, and setting it as a change of a file's time.
+    bool readOnly(const std::string& path) override;
+    void setReadOnly(const std::string& path, bool readOnly) override;
     bool fileExists(const std::string& path) override;
     bool directoryExists(const std::string& path) override;
     void createDirectory(const std::string& path) override;
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
+    // The real volume, with the free space given to limitSpace where it was called.
+    Volume volumeOf(const std::string& folder) override;
+    // Every volume has this much space left, whatever the real one has.
+    void limitSpace(std::uint64_t freeBytes) { freeBytes_ = freeBytes; }
     // Counted as a question whether files exist.
     std::vector<std::string> folderNames(const std::string& folder) override;
     // Opening for reading is not counted: the updater's own steps are what the faults test.
@@ -96,6 +107,8 @@ class FaultyFileSystem : public FileSystem {
 
   private:
     bool held(const std::string& path);
+    // Raises the error for a held or a denied path.
+    void refuse(const std::string& path);
 
     struct Fault {
         FileOp op;
@@ -117,8 +130,10 @@ class FaultyFileSystem : public FileSystem {
     std::optional<Fault> fault_;
     bool raised_ = false;
     std::optional<ReadFault> readFault_;
-    std::set<std::string> held_;            // native paths
-    std::set<std::string> running_;         // native paths
+    std::set<std::string> held_;    // native paths
+    std::set<std::string> running_; // native paths
+    std::set<std::string> denied_;  // native paths
+    std::optional<std::uint64_t> freeBytes_;
     std::map<std::string, FileTime> skews_; // native paths
 };
 

@@ -7,6 +7,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include <sys/fsuid.h>
+#include <unistd.h>
+
 namespace orv::testing {
 
 namespace fs = std::filesystem;
@@ -55,6 +58,43 @@ std::vector<std::pair<std::string, std::string>> Sandbox::snapshot() const {
     }
     std::sort(files.begin(), files.end());
     return files;
+}
+
+void Sandbox::openToEveryone() const {
+    fs::permissions(root_, fs::perms::all);
+    for (const auto& entry : fs::recursive_directory_iterator(root_)) {
+        fs::permissions(entry.path(), entry.is_directory()
+                                          ? fs::perms::all
+                                          : fs::perms::owner_read | fs::perms::owner_write |
+                                                fs::perms::group_read | fs::perms::group_write |
+                                                fs::perms::others_read | fs::perms::others_write);
+    }
+}
+
+void Sandbox::setMode(const std::string& relative, unsigned mode) const {
+    fs::permissions(path(relative), static_cast<fs::perms>(mode));
+}
+
+namespace {
+
+// The ids of the user "nobody" on Debian.
+constexpr uid_t kNobody = 65534;
+constexpr gid_t kNogroup = 65534;
+
+} // namespace
+
+// A change of the file-system ids away from 0 drops root's file capabilities for the thread,
+// and the change back restores them.
+AsOrdinaryUser::AsOrdinaryUser() : switched_(::geteuid() == 0) {
+    if (!switched_) return;
+    ::setfsgid(kNogroup);
+    ::setfsuid(kNobody);
+}
+
+AsOrdinaryUser::~AsOrdinaryUser() {
+    if (!switched_) return;
+    ::setfsuid(0);
+    ::setfsgid(0);
 }
 
 } // namespace orv::testing

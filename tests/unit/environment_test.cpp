@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "env/environment.h"
 #include "platform/runtime_error.h"
 #include "support/installation.h"
@@ -41,10 +43,23 @@ TEST(ProbeFile, TellsOncePerProbeThatTheApplicationHoldsTheFile) {
 }
 
 TEST(ProbeFile, OtherFailuresAreSilent) {
-    Installation inst;
-    inst.os.faulty.failAt(testing::FileOp::Probe, 1, err::kDiskFull);
-    EXPECT_FALSE(ProbeFile(inst.os, "C:\\ORVEN32\\orv\\orven32.exe"));
-    EXPECT_TRUE(inst.os.boxes.empty());
+    const std::function<void(testing::FaultyFileSystem&)> kFailures[] = {
+        [](testing::FaultyFileSystem& files) {
+            files.failAt(testing::FileOp::Probe, 1, err::kDiskFull);
+        },
+        // A file the user may not read is no file that the application holds.
+        [](testing::FaultyFileSystem& files) { files.deny("C:\\ORVEN32\\orv\\orven32.exe"); },
+        // Error 70 alone says nothing about who keeps the file: no note without a violation.
+        [](testing::FaultyFileSystem& files) {
+            files.failAt(testing::FileOp::Probe, 1, err::kPermissionDenied);
+        },
+    };
+    for (const auto& fail : kFailures) {
+        Installation inst;
+        fail(inst.os.faulty);
+        EXPECT_FALSE(ProbeFile(inst.os, "C:\\ORVEN32\\orv\\orven32.exe"));
+        EXPECT_TRUE(inst.os.boxes.empty());
+    }
 }
 
 struct IniCase {

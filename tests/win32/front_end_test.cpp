@@ -420,17 +420,40 @@ TEST(Win32FileSystemTest, ProbeForReplacingTellsHeldFilesFromSharedOnes) {
               err::kFileNotFound);
 }
 
-// One updater at a time for an installation, whatever the spelling of its folder; the claim
-// is free again once its holder lets go.
+// One updater at a time for an installation, whatever the spelling of its folder, and on
+// whichever PC or in whichever session it runs: the claim is a lock file in the update folder
+// that no one else may open. It goes when its holder lets go; one that nobody holds (left by a
+// run that lost its power) is taken over; without an update folder the run goes on unclaimed.
 TEST(Win32PlatformTest, ClaimsAnInstallationForOneRunAtATime) {
+    const Sandbox sandbox;
+    std::filesystem::create_directories(Wide(sandbox.path("ORVEN32\\update")));
+    std::filesystem::create_directories(Wide(sandbox.path("ORVEN33\\update")));
+    const std::wstring lock = Wide(sandbox.path("ORVEN32\\update\\orvupd.lock"));
     Win32Platform platform{GetModuleHandleW(nullptr)};
     {
-        const auto first = platform.claimInstallation("C:\\ORVEN32");
+        const auto first = platform.claimInstallation(sandbox.path("ORVEN32"));
         ASSERT_NE(first, nullptr);
-        EXPECT_EQ(platform.claimInstallation("c:\\orven32"), nullptr);
-        EXPECT_NE(platform.claimInstallation("C:\\ORVEN33"), nullptr);
+        EXPECT_NE(GetFileAttributesW(lock.c_str()), INVALID_FILE_ATTRIBUTES);
+        EXPECT_EQ(platform.claimInstallation(sandbox.path("orven32")), nullptr);
+        EXPECT_NE(platform.claimInstallation(sandbox.path("ORVEN33")), nullptr);
     }
-    EXPECT_NE(platform.claimInstallation("C:\\ORVEN32"), nullptr);
+    EXPECT_EQ(GetFileAttributesW(lock.c_str()), INVALID_FILE_ATTRIBUTES) << "the lock stays";
+    {
+        // Another program (another PC's updater) holds the lock file.
+        const KernelHandle other{CreateFileW(lock.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                                             FILE_ATTRIBUTE_NORMAL, nullptr)};
+        ASSERT_TRUE(other.valid());
+        EXPECT_EQ(platform.claimInstallation(sandbox.path("ORVEN32")), nullptr);
+    }
+    // Left behind, held by no one.
+    EXPECT_NE(GetFileAttributesW(lock.c_str()), INVALID_FILE_ATTRIBUTES);
+    {
+        const auto taken = platform.claimInstallation(sandbox.path("ORVEN32"));
+        ASSERT_NE(taken, nullptr);
+        EXPECT_EQ(platform.claimInstallation(sandbox.path("ORVEN32")), nullptr);
+    }
+    EXPECT_EQ(GetFileAttributesW(lock.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_NE(platform.claimInstallation(sandbox.path("OHNE")), nullptr);
 }
 
 TEST(Win32PlatformTest, VersionComesFromTheVersionResource) {

@@ -8,18 +8,26 @@
 namespace orv::zipkit {
 
 std::vector<std::string> EntryNames(FileSystem& files, const std::string& archivePath) {
+    return EntriesOf(files, archivePath).names;
+}
+
+StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath) {
     const ZipArchive archive = OpenArchive(files, archivePath);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    std::vector<std::string> names;
-    names.reserve(static_cast<std::size_t>(count));
+    StoredEntries entries;
+    entries.names.reserve(static_cast<std::size_t>(count));
+    entries.sizes.reserve(static_cast<std::size_t>(count));
     for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
         const char* stored = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
-        if (stored == nullptr) {
+        zip_stat_t stat;
+        zip_stat_init(&stat);
+        if (stored == nullptr || zip_stat_index(archive.get(), index, 0, &stat) != 0) {
             throw ZipError(*zip_get_error(archive.get()), "#" + std::to_string(index));
         }
-        names.emplace_back(stored);
+        entries.names.emplace_back(stored);
+        entries.sizes.push_back((stat.valid & ZIP_STAT_SIZE) != 0 ? stat.size : 0);
     }
-    return names;
+    return entries;
 }
 
 std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,

@@ -2,6 +2,7 @@
 // What an archive holds and where each of its entries would be written, asked before anything
 // is extracted.
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -12,6 +13,14 @@ namespace orv::zipkit {
 // The stored path of every entry, in the archive's order (UTF-8, the way extraction reads it).
 // An archive that cannot be read raises the same error that extracting from it would.
 std::vector<std::string> EntryNames(FileSystem& files, const std::string& archivePath);
+
+struct StoredEntries {
+    std::vector<std::string> names;   // as EntryNames gives them
+    std::vector<std::uint64_t> sizes; // unpacked, as the archive states them
+};
+
+// The names and unpacked sizes of every entry, in the archive's order.
+StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath);
 
 // The path that an extraction into targetDir writes for the entry (a folder entry: its folder).
 std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,

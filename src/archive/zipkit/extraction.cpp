@@ -116,6 +116,7 @@ struct Placement {
     std::string target;
     std::optional<std::string> backup; // a second name of the old file
     bool replaced = false;             // the new file is in place
+    bool markCleared = false;          // the old file was marked read-only, and is no more
 };
 
 // Puts every target back as it was: the old file where there was one, none where there was
@@ -134,7 +135,29 @@ void RollBack(const std::vector<Placement>& placements, TemporaryFiles& temporar
             }
         } catch (const RuntimeError&) {
             if (it->backup) temporaries.keep(folder, *it->backup);
+            continue;
         }
+        try {
+            if (it->markCleared) folder.setReadOnly(it->target, true);
+        } catch (const RuntimeError&) {
+            // The old file is back, only without its mark.
+        }
+    }
+}
+
+// A file marked read-only can be neither replaced nor removed on Windows: its mark goes before
+// the new file takes its place (and with it the mark of the second name that keeps the old
+// file, which is then removed like any other). True when there was a mark to clear. Where the
+// mark cannot be cleared (on Linux: a file of another owner, which can still be replaced), the
+// replacement meets what it meets.
+bool ClearReadOnly(KnownFolder& folder, const std::string& name) {
+    try {
+        if (!folder.readOnly(name)) return false;
+        folder.setReadOnly(name, false);
+        return true;
+    } catch (const RuntimeError& error) {
+        if (error.denied()) return false;
+        throw;
     }
 }
 
@@ -171,6 +194,7 @@ void PlaceFiles(const std::vector<StagedFile>& staged, TemporaryFiles& temporari
             Placement& placement =
                 placements.emplace_back(Placement{&folder, file.target, {}, false});
             if (folder.holds(file.target)) {
+                placement.markCleared = ClearReadOnly(folder, file.target);
                 const std::string backup = temporaries.asideOf(folder, file.target);
                 folder.keepAs(file.target, backup);
                 placement.backup = backup;

@@ -31,6 +31,10 @@ class KnownFolder {
     void keepAs(const std::string& from, const std::string& to);
     void remove(const std::string& name);
     void removeAtRestart(const std::string& name) { folder_->removeAtRestart(name); }
+    bool readOnly(const std::string& name) { return folder_->readOnly(name); }
+    void setReadOnly(const std::string& name, bool readOnly) {
+        folder_->setReadOnly(name, readOnly);
+    }
 
   private:
     void add(const std::string& name);

@@ -20,10 +20,16 @@ std::string TemporaryName(const std::string& target, const char* kind, std::uint
     return target + kind + std::to_string(n) + ".tmp";
 }
 
+// An old file kept while its new one took its place may carry the read-only mark (a copy where
+// the volume has no second names, or what an earlier updater left): Windows removes it only
+// once the mark is gone.
 void RemoveQuietly(KnownFolder& folder, const std::string& name) {
     for (int attempt = 1; attempt <= kRemovalAttempts; ++attempt) {
         try {
-            if (const auto held = folder.find(name)) folder.remove(*held);
+            if (const auto held = folder.find(name)) {
+                if (folder.readOnly(*held)) folder.setReadOnly(*held, false);
+                folder.remove(*held);
+            }
             return;
         } catch (const RuntimeError&) {
             // Left behind after the last attempt; the call's own result already says what

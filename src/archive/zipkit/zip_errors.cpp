@@ -44,7 +44,8 @@ int ErrorNumber(int zipCode, int systemCode) {
 } // namespace
 
 RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode) {
-    return RuntimeError{number, ErrorText(number) + ": " + subject, systemCode};
+    return RuntimeError{number, ErrorText(number) + ": " + subject, systemCode,
+                        systemCode == 0 ? Cause::Other : CauseOfErrno(systemCode)};
 }
 
 RuntimeError ZipError(const zip_error_t& error, const std::string& subject) {

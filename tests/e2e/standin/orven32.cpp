@@ -12,6 +12,7 @@
 #include <string_view>
 
 #include "win32/handles.h"
+#include "win32/paths.h"
 
 namespace {
 
@@ -60,6 +61,9 @@ std::wstring LogPath() {
     std::wstring path(32768, L'\0');
     const DWORD n = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
     path.resize(n);
+    // Started from a share, Wine names the program in a form of its own.
+    const std::u16string plain = orv::win32::PlainFormOf(std::u16string(path.begin(), path.end()));
+    path.assign(plain.begin(), plain.end());
     return path.substr(0, path.find_last_of(L'\\') + 1) + L"started.log";
 }
 
