@@ -10,6 +10,7 @@
 #include <spawn.h>
 #include <sys/wait.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -243,8 +244,11 @@ class PowerCutExposure {
     }
 
     void problem(const std::string& text) {
-        // One report of each kind of fault is enough to find it.
-        if (problems_.size() < 20) problems_.push_back(text);
+        // One report of each fault is enough to find it.
+        if (std::find(problems_.begin(), problems_.end(), text) == problems_.end() &&
+            problems_.size() < 20) {
+            problems_.push_back(text);
+        }
     }
 
     void written(const std::string& path, const Call& call) {
@@ -289,7 +293,8 @@ class PowerCutExposure {
     // A write to the archive removes entries: whatever the run placed must be on the disk.
     void removedEntries(const Call& call) {
         for (const auto& [path, dirty] : unsynced_) {
-            if (dirty && path != archive_ && logs_.count(path) == 0) {
+            // The backup has a rule of its own; the log tells of the run, it is no part of it.
+            if (dirty && path != archive_ && path != backup_ && logs_.count(path) == 0) {
                 problem(call.name + " removed entries from the archive before the data of " +
                         relative(path) + " was synced");
             }
