@@ -31,7 +31,8 @@ class OutputFile {
     virtual void startWriteBack() {}
     // Returns once what was written, the file's size and its time are on the disk.
     virtual void sync() = 0;
-    // Flushes and closes; a file destroyed without close() is closed and left as it is.
+    // Hands what was written to the system and closes; a file destroyed without close() is
+    // closed and left as it is.
     virtual void close() = 0;
 };
 
