@@ -10,10 +10,21 @@ namespace {
 constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kLineChunk = 4096;
 
+// Where the name begins in a path.
+std::size_t NameStart(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    return slash == std::string::npos ? 0 : slash + 1;
+}
+
 std::string PartFileOf(const std::string& target) {
-    const std::size_t slash = target.find_last_of("\\/");
-    const std::size_t nameStart = slash == std::string::npos ? 0 : slash + 1;
+    const std::size_t nameStart = NameStart(target);
     return target.substr(0, nameStart) + "." + target.substr(nameStart) + ".orvtmp-copy";
+}
+
+// The folder that holds the file, ending in its separator; "." for a bare name.
+std::string FolderOf(const std::string& path) {
+    const std::size_t nameStart = NameStart(path);
+    return nameStart == 0 ? std::string(".") : path.substr(0, nameStart);
 }
 
 // A folder whose operations are the file system's own on the folder's path and the name.
@@ -56,6 +67,9 @@ void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string
     const std::string part = PartFileOf(to);
     try {
         files.copyFile(from, part);
+        // The copy's data reaches the disk before its name does: a power cut never leaves the
+        // target empty or half written under its name.
+        files.syncFile(part);
         files.replaceFile(part, to);
     } catch (...) {
         try {
@@ -65,6 +79,7 @@ void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string
         }
         throw;
     }
+    files.syncFolder(FolderOf(to));
 }
 
 std::string FirstLineOf(InputFile& file) {

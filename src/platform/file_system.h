@@ -17,14 +17,22 @@ namespace orv {
 // equality or handed back to the platform.
 using FileTime = std::int64_t;
 
-// A file being written. Nothing is guaranteed to be on disk before close() returns.
+// A file being written. Nothing is guaranteed to be on the disk before sync() returns; close()
+// alone promises nothing of the kind.
 class OutputFile {
   public:
     virtual ~OutputFile() = default;
     virtual void write(const char* data, std::size_t size) = 0;
     // Gives the file its last-modified time, in seconds since 1970 (UTC), after the last write.
     virtual void setModificationTime(std::int64_t unixSeconds) = 0;
-    // Flushes and closes; a file destroyed without close() is closed and left as it is.
+    // Starts writing what was written so far to the disk and returns at once, so that a later
+    // sync finds less to wait for. A hint: it promises nothing, and where the system has no
+    // such request it does nothing.
+    virtual void startWriteBack() {}
+    // Returns once what was written, the file's size and its time are on the disk.
+    virtual void sync() = 0;
+    // Hands what was written to the system and closes; a file destroyed without close() is
+    // closed and left as it is.
     virtual void close() = 0;
 };
 
@@ -44,6 +52,9 @@ class RandomAccessFile : public InputFile {
     virtual void writeAt(std::uint64_t offset, const char* data, std::size_t size) = 0;
     // Cuts the file to this length.
     virtual void truncate(std::uint64_t size) = 0;
+    // Returns once every change made so far is on the disk: no change made after it reaches
+    // the disk before those made before it.
+    virtual void sync() = 0;
     // Closes; a file destroyed without close() is closed and left as it is.
     virtual void close() = 0;
 };
@@ -132,14 +143,28 @@ class FileSystem {
     virtual std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) = 0;
     // The path in the form the platform's own libraries take (UTF-8).
     virtual std::string nativePath(const std::string& path) = 0;
+
+    // What survives a power cut. Data written, and names made, moved or removed, may reach the
+    // disk in any order and some time later, unless one of these has returned since.
+    //
+    // Returns once the data of an existing file, as anyone last wrote it, is on the disk.
+    virtual void syncFile(const std::string& path) = 0;
+    // Returns once the names in an existing folder are on the disk as they are now. Where the
+    // file system's own moves write through (Windows), nothing is done.
+    virtual void syncFolder(const std::string& folder) = 0;
+    // Puts everything written to the volumes that hold these folders on the disk, one request
+    // per volume, and returns true. Where the platform has no such request, or a volume lies on
+    // another computer, it does nothing and returns false: the caller syncs file by file.
+    virtual bool syncVolumes(const std::vector<std::string>& folders) = 0;
 };
 
 // The path of a name in a folder (which may end in a separator).
 std::string PathIn(const std::string& folder, const std::string& name);
 
-// Copies a file so that the target is never half written: into a part file beside it first
-// (".<name>.orvtmp-copy": a copy that was killed halfway leaves it there, and the next copy to
-// the same target takes it over), then over the target in one step.
+// Copies a file so that the target is never half written, not even after a power cut: into a
+// part file beside it first (".<name>.orvtmp-copy": a copy that was killed halfway leaves it
+// there, and the next copy to the same target takes it over), which is put on the disk, then
+// over the target in one step, and the target's folder is put on the disk after it.
 void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to);
 
 // The first line of a file, up to the first CR or LF. A line longer than 64 KiB is cut there:

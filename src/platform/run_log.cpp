@@ -81,7 +81,11 @@ void RunLog::flush() {
 void RunLog::close() {
     flush();
     try {
-        if (file_) file_->close();
+        // What the log says of a run is on the disk when the run ends.
+        if (file_) {
+            file_->sync();
+            file_->close();
+        }
     } catch (...) {
     }
     file_.reset();

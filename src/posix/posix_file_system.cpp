@@ -2,14 +2,17 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <linux/magic.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
+#include <sys/vfs.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <ctime>
 #include <optional>
+#include <set>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -149,6 +152,35 @@ bool CopyInKernel(int in, int out) {
     }
 }
 
+// Waits until the file's data, size and times are on the disk.
+void SyncFd(int fd) {
+    if (::fsync(fd) != 0) Fail(errno);
+}
+
+// File systems that live on another computer: a request to sync all of one reaches a server,
+// which syncs what it likes; their files are synced one by one.
+bool IsRemote(const struct statfs& volume) {
+    constexpr long kCifs = 0xFF534D42;
+    constexpr long kSmb2 = 0xFE534D42;
+    constexpr long kFuse = 0x65735546;
+    constexpr long kCeph = 0x00C36400;
+    constexpr long kNinePee = 0x01021997;
+    switch (static_cast<long>(volume.f_type)) {
+    case NFS_SUPER_MAGIC:
+    case SMB_SUPER_MAGIC:
+    case AFS_SUPER_MAGIC:
+    case CODA_SUPER_MAGIC:
+    case kCifs:
+    case kSmb2:
+    case kFuse:
+    case kCeph:
+    case kNinePee:
+        return true;
+    default:
+        return false;
+    }
+}
+
 class PosixOutputFile : public OutputFile {
   public:
     explicit PosixOutputFile(UniqueFd fd) : fd_(std::move(fd)) {}
@@ -163,6 +195,16 @@ class PosixOutputFile : public OutputFile {
         const timespec time{static_cast<std::time_t>(unixSeconds), 0};
         const timespec times[2] = {time, time};
         if (::futimens(fd_.get(), times) != 0) Fail(errno);
+    }
+
+    void startWriteBack() override {
+        // Only a hint: a file system that cannot do it leaves the work to the later sync.
+        if (fd_.valid()) ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+    }
+
+    void sync() override {
+        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+        SyncFd(fd_.get());
     }
 
     void close() override {
@@ -215,6 +257,8 @@ class PosixRandomAccessFile : public RandomAccessFile {
     void truncate(std::uint64_t size) override {
         if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
     }
+
+    void sync() override { SyncFd(open().get()); }
 
     void close() override {
         if (!fd_.valid()) return;
@@ -604,6 +648,47 @@ std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::stri
 
 std::string PosixFileSystem::nativePath(const std::string& path) {
     return resolve(path);
+}
+
+void PosixFileSystem::syncFile(const std::string& path) {
+    // Linux syncs a file through any descriptor of it, one opened for reading too.
+    const UniqueFd fd{::open(resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
+    if (!fd.valid()) Fail(errno);
+    SyncFd(fd.get());
+}
+
+namespace {
+
+UniqueFd OpenFolder(const std::string& native) {
+    UniqueFd fd{::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    if (fd.valid()) return fd;
+    if (errno == ENOENT || errno == ENOTDIR) throw SystemError(err::kPathNotFound, errno);
+    Fail(errno);
+}
+
+} // namespace
+
+void PosixFileSystem::syncFolder(const std::string& folder) {
+    const UniqueFd fd = OpenFolder(resolve(folder));
+    // A file system that keeps no names to sync (or none that can be changed) says so.
+    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+}
+
+bool PosixFileSystem::syncVolumes(const std::vector<std::string>& folders) {
+    std::vector<UniqueFd> volumes;
+    std::set<dev_t> seen;
+    for (const std::string& folder : folders) {
+        UniqueFd fd = OpenFolder(resolve(folder));
+        struct stat st {};
+        struct statfs volume {};
+        if (::fstat(fd.get(), &st) != 0 || ::fstatfs(fd.get(), &volume) != 0) Fail(errno);
+        if (IsRemote(volume)) return false;
+        if (seen.insert(st.st_dev).second) volumes.push_back(std::move(fd));
+    }
+    for (const UniqueFd& volume : volumes) {
+        if (::syncfs(volume.get()) != 0) Fail(errno);
+    }
+    return true;
 }
 
 } // namespace orv::posix

@@ -53,6 +53,10 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
+    void syncFile(const std::string& path) override;
+    void syncFolder(const std::string& folder) override;
+    // One syncfs() per volume, for local file systems.
+    bool syncVolumes(const std::vector<std::string>& folders) override;
 
   private:
     std::string driveRoot_;

@@ -601,6 +601,8 @@ void RestoreArchive(UpdateRun& run) {
     static_cast<void>(ProbeFile(run.os, run.ArchivePath));
     if (ProbeFile(run.os, run.BackupPath)) {
         run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
+        // The delivered archive is back under its name on the disk before the run ends.
+        run.os.files().syncFolder(run.InstallDir + "\\update");
         Note(run, "Archiv wiederhergestellt: " + run.ArchivePath);
     }
 }

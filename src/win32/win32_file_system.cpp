@@ -49,6 +49,11 @@ class Win32OutputFile final : public OutputFile {
         if (!SetFileTime(file_.get(), nullptr, nullptr, &time)) RaiseLastError();
     }
 
+    void sync() override {
+        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+        if (!FlushFileBuffers(file_.get())) RaiseLastError();
+    }
+
     void close() override {
         if (!file_.reset()) RaiseLastError();
     }
@@ -105,6 +110,10 @@ class Win32RandomAccessFile final : public RandomAccessFile {
         end.QuadPart = static_cast<LONGLONG>(size);
         if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
         if (!SetEndOfFile(open())) RaiseLastError();
+    }
+
+    void sync() override {
+        if (!FlushFileBuffers(open())) RaiseLastError();
     }
 
     void close() override {
@@ -307,6 +316,28 @@ std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::stri
 
 std::string Win32FileSystem::nativePath(const std::string& path) {
     return Utf8(ApiPath(path));
+}
+
+void Win32FileSystem::syncFile(const std::string& path) {
+    // Flushing needs a handle that may write; the file is shared with whoever has it open.
+    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE,
+                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+    if (!file.valid()) RaiseLastError();
+    if (!FlushFileBuffers(file.get())) RaiseLastError();
+}
+
+// The moves of this file system write through (MOVEFILE_WRITE_THROUGH), and NTFS writes its
+// log of names in order: once a move has returned, the names before it are on the disk too.
+void Win32FileSystem::syncFolder(const std::string& folder) {
+    if (!directoryExists(folder)) {
+        throw SystemError(err::kPathNotFound, static_cast<int>(ERROR_PATH_NOT_FOUND));
+    }
+}
+
+// Flushing a whole volume needs an administrator's rights: files are flushed one by one.
+bool Win32FileSystem::syncVolumes(const std::vector<std::string>& /*folders*/) {
+    return false;
 }
 
 } // namespace orv::win32

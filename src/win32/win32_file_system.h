@@ -31,6 +31,9 @@ class Win32FileSystem final : public FileSystem {
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
+    void syncFile(const std::string& path) override;
+    void syncFolder(const std::string& folder) override;
+    bool syncVolumes(const std::vector<std::string>& folders) override;
 };
 
 } // namespace orv::win32

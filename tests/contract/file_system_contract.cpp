@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <string_view>
 
@@ -597,6 +598,56 @@ TEST_P(FileSystemContract, RandomAccessFileChangesTheFileInPlace) {
         files().openForUpdate(path("orvupd.zip"))->truncate(4);
     }
     EXPECT_EQ(read("orvupd.zip"), "01ab");
+}
+
+// ---- Putting on the disk -----------------------------------------------------------------------
+
+// A sync changes neither bytes nor times nor names; a file or folder that is missing raises the
+// number that opening it raises, a file that is closed 75.
+TEST_P(FileSystemContract, SyncsChangeNothingAndRaiseTheirNumbers) {
+    write("orvupd.zip", "PK alt", kMarch15);
+    files().createDirectory(path("update"));
+    const FileTime time = timeOf("orvupd.zip");
+    auto out = files().createNewFile(path("neu.tmp"));
+    out->write("Hallo ", 6);
+    out->startWriteBack();
+    out->sync();
+    out->write("Welt", 4);
+    out->setModificationTime(kMarch16);
+    out->sync();
+    out->close();
+    auto archive = files().openForUpdate(path("orvupd.zip"));
+    archive->sync();
+    archive->close();
+    struct Case {
+        const char* what;
+        std::function<void()> call;
+        int number;
+    };
+    const Case cases[] = {
+        {"a file", [&] { files().syncFile(path("ORVUPD.ZIP")); }, 0},
+        {"a folder", [&] { files().syncFolder(path("update")); }, 0},
+        {"a folder ending in its separator", [&] { files().syncFolder(path("update\\")); }, 0},
+        {"the volumes of two folders",
+         [&] {
+             files().syncVolumes({folder(), path("update")});
+         },
+         0},
+        {"a missing file", [&] { files().syncFile(path("fehlt.zip")); }, err::kFileNotFound},
+        {"a missing folder", [&] { files().syncFolder(path("fehlt")); }, kMissingPath},
+        {"a closed file", [&] { out->sync(); }, err::kPathFileAccess},
+        {"a closed archive", [&] { archive->sync(); }, err::kPathFileAccess},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        EXPECT_PRED2(Matches, ErrorOf(c.call), c.number);
+    }
+    EXPECT_EQ(read("orvupd.zip"), "PK alt");
+    EXPECT_EQ(timeOf("orvupd.zip"), time);
+    EXPECT_EQ(read("neu.tmp"), "Hallo Welt");
+    write("gleich.tmp", "", kMarch16);
+    EXPECT_EQ(timeOf("neu.tmp"), timeOf("gleich.tmp"));
+    EXPECT_EQ(namesIn(), (Names{"gleich.tmp", "neu.tmp", "orvupd.zip", "update"}));
 }
 
 // ---- Sharing ----------------------------------------------------------------------------------

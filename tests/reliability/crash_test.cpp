@@ -91,7 +91,7 @@ TEST_P(CrashConsistency, TheNextRunInstallsTheWholeUpdate) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, CrashConsistency,
                          ::testing::Values(&testing::RepresentativeUpdate, &testing::LargerUpdate,
-                                           &testing::SmallUpdate),
+                                           &testing::SmallUpdate, &testing::EmptyingUpdate),
                          testing::ShapeName);
 
 // A backup beside the archive after a run that did not reach its exit.

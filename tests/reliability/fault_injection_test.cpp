@@ -78,13 +78,16 @@ std::vector<int> NumbersFor(FileOp op) {
         op == FileOp::FirstLine || op == FileOp::Replace) {
         return {err::kDiskFull, err::kPermissionDenied, err::kFileNotFound};
     }
+    // A sync meets the disk's own failures, found only when the data is written.
+    if (op == FileOp::Sync) return {err::kDeviceIo, err::kDiskFull};
     return {err::kDiskFull, err::kPermissionDenied};
 }
 
 constexpr std::array<FileOp, testing::kFileOpCount> kAllOps{
     FileOp::Probe,      FileOp::Copy,    FileOp::Delete, FileOp::Time,
     FileOp::FirstLine,  FileOp::Replace, FileOp::Exists, FileOp::CreateDirectory,
-    FileOp::CreateFile, FileOp::Write,   FileOp::Close,  FileOp::SetTime};
+    FileOp::CreateFile, FileOp::Write,   FileOp::Close,  FileOp::SetTime,
+    FileOp::Sync};
 
 // What one run with one fault did wrong, empty when nothing.
 std::vector<std::string> RunWithFault(const UpdateShape& shape, FileOp op, std::size_t k,

@@ -101,6 +101,18 @@ UpdateShape SmallUpdate() {
     return shape;
 }
 
+UpdateShape EmptyingUpdate() {
+    UpdateShape shape{"emptying", {}, {}};
+    Add(shape, "orvupd.txt", "ORVEN32/orv/orvupd.txt", kVersionLine);
+    Add(shape, "ORVTABS.MDB", "ORVEN32/KEYTABS/ORVTABS.MDB", "schluesseltabellen 3.1",
+        "schluesseltabellen 3.0");
+    Add(shape, "ORVEN.MDB", "DATEN/ORVEN.MDB", Noise(150000, 3), "hauptdatenbank 3.0");
+    Add(shape, "ORVVW.MDB", "DATEN/VW/ORVVW.MDB", "verwaltung 3.1");
+    Add(shape, "SYSTEM/orvgrid.ocx", "SYSTEM/orvgrid.ocx", "steuerelement 3.1");
+    Add(shape, "SYSTEM/orvcalc.dll", "SYSTEM/orvcalc.dll", "bibliothek 3.1", "bibliothek 3.0");
+    return shape;
+}
+
 std::string ShapeName(const ::testing::TestParamInfo<UpdateShape (*)()>& info) {
     return info.param().name;
 }

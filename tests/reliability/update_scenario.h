@@ -37,6 +37,9 @@ UpdateShape RepresentativeUpdate();
 UpdateShape LargerUpdate();
 // The version file and one application file only.
 UpdateShape SmallUpdate();
+// The version file, the databases, a control and a library: the rows that remove their entries
+// take every one, and the last removal leaves the archive without any entry.
+UpdateShape EmptyingUpdate();
 
 // The name of a test case that runs a shape.
 std::string ShapeName(const ::testing::TestParamInfo<UpdateShape (*)()>& info);

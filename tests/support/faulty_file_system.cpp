@@ -24,6 +24,11 @@ class FaultyOutputFile : public OutputFile {
         owner_.tick(FileOp::SetTime);
         real_->setModificationTime(unixSeconds);
     }
+    void startWriteBack() override { real_->startWriteBack(); }
+    void sync() override {
+        owner_.tick(FileOp::Sync);
+        real_->sync();
+    }
     void close() override {
         owner_.tick(FileOp::Close);
         real_->close();
@@ -67,6 +72,10 @@ class FaultyRandomAccessFile : public RandomAccessFile {
         owner_.tick(FileOp::Write);
         real_->truncate(size);
     }
+    void sync() override {
+        owner_.tick(FileOp::Sync);
+        real_->sync();
+    }
     void close() override {
         owner_.tick(FileOp::Close);
         real_->close();
@@ -81,8 +90,8 @@ class FaultyRandomAccessFile : public RandomAccessFile {
 
 const char* FileOpName(FileOp op) {
     constexpr std::array<const char*, kFileOpCount> kNames{
-        "probe",  "copy",  "delete", "time",  "first line", "replace",
-        "exists", "mkdir", "create", "write", "close",      "set time"};
+        "probe", "copy",   "delete", "time",  "first line", "replace", "exists",
+        "mkdir", "create", "write",  "close", "set time",   "sync"};
     return kNames[static_cast<std::size_t>(op)];
 }
 
@@ -273,6 +282,22 @@ std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::str
 
 std::string FaultyFileSystem::nativePath(const std::string& path) {
     return real_.nativePath(path);
+}
+
+void FaultyFileSystem::syncFile(const std::string& path) {
+    tick(FileOp::Sync);
+    if (held(path)) throw RuntimeError(err::kPermissionDenied);
+    real_.syncFile(path);
+}
+
+void FaultyFileSystem::syncFolder(const std::string& folder) {
+    tick(FileOp::Sync);
+    real_.syncFolder(folder);
+}
+
+bool FaultyFileSystem::syncVolumes(const std::vector<std::string>& folders) {
+    tick(FileOp::Sync);
+    return real_.syncVolumes(folders);
 }
 
 } // namespace orv::testing

@@ -30,8 +30,9 @@ enum class FileOp {
     Write,
     Close,
     SetTime,
+    Sync, // a file's data, a folder's names or whole volumes put on the disk
 };
-inline constexpr std::size_t kFileOpCount = 12;
+inline constexpr std::size_t kFileOpCount = 13;
 const char* FileOpName(FileOp op);
 
 class FaultyFileSystem : public FileSystem {
@@ -101,6 +102,9 @@ class FaultyFileSystem : public FileSystem {
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
+    void syncFile(const std::string& path) override;
+    void syncFolder(const std::string& folder) override;
+    bool syncVolumes(const std::vector<std::string>& folders) override;
 
     // Counts the operation and raises the planned fault when it is due.
     void tick(FileOp op);

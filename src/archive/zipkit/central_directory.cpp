@@ -251,6 +251,12 @@ std::size_t RewriteWithout(RandomAccessFile& file, const CentralDirectory& direc
     // First the old end record loses its signature: from here until the new one is complete
     // no reader finds an archive. Then the new directory and end records, then the cut. When a
     // write fails, the old bytes go back, so that the rest of the run still has its archive.
+    // A power cut keeps any part of the changes made since the last sync, in any order; the
+    // syncs leave it no part that a reader takes for a whole archive other than the old or the
+    // new one: the erased signature is on the disk before the new records are written (a new
+    // end record at the start of the file would otherwise stand before the old, whole
+    // directory), and the new records before the cut (a cut alone would leave the start of the
+    // data, nothing that says it belongs to the backup).
     const std::uint64_t oldEndAt = directory.offset + directory.records.size() +
                                    (directory.zip64EndRecord ? kZip64EndSize + kLocatorSize : 0);
     const std::uint64_t oldSize = oldEndAt + directory.endRecord.size();
@@ -258,7 +264,9 @@ std::size_t RewriteWithout(RandomAccessFile& file, const CentralDirectory& direc
     constexpr std::array<char, 4> kErased{};
     try {
         file.writeAt(oldEndAt, kErased.data(), kErased.size());
+        file.sync();
         file.writeAt(at, out.data(), out.size());
+        file.sync();
         progress.advance(2 * count - 1, 2 * count);
         file.truncate(at + out.size());
     } catch (const RuntimeError&) {
@@ -269,7 +277,9 @@ std::size_t RewriteWithout(RandomAccessFile& file, const CentralDirectory& direc
                             directory.zip64EndRecord->end());
             }
             tail.insert(tail.end(), directory.endRecord.begin(), directory.endRecord.end());
+            // The start of the file is whole again before the old end record comes back.
             file.writeAt(at, overwritten.data(), overwritten.size());
+            file.sync();
             file.writeAt(directory.offset, tail.data(), tail.size());
             file.truncate(oldSize);
         } catch (const RuntimeError&) {

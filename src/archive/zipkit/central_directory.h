@@ -37,9 +37,9 @@ CentralDirectory ReadCentralDirectory(InputFile& file, const std::string& subjec
 // Writes the directory back without the entries marked in drop (one flag per entry, in
 // directory order) and cuts the file after the new end record. The removed entries' data stays
 // behind as unused space; without any entry left the file is the end record alone (comment
-// kept). The old end record is made unreadable first, so that an interrupted
-// rewrite leaves the old archive, the new one, or one that no reader opens. Returns the number
-// of entries removed; with none to remove, nothing is written.
+// kept). The old end record is made unreadable first, so that an interrupted rewrite, and a
+// power cut at any moment of it, leaves the old archive, the new one, or one that no reader
+// opens. Returns the number of entries removed; with none to remove, nothing is written.
 std::size_t RewriteWithout(RandomAccessFile& file, const CentralDirectory& directory,
                            const std::vector<bool>& drop, PercentProgress& progress);
 

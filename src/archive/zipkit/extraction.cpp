@@ -22,6 +22,9 @@ namespace {
 
 // How many files are moved into place between two chances for the status window to answer.
 constexpr std::size_t kPlacementsBetweenMessages = 16;
+// From how many files on a call one request per volume puts them on the disk sooner than a
+// request per file.
+constexpr std::size_t kFilesForVolumeSync = 16;
 
 std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
                                          const std::string& targetFolder) {
@@ -50,16 +53,30 @@ class FolderMaker {
             const std::u32string key = FoldedPath(level);
             if (known_.count(key) > 0) continue;
             made = !files_.directoryExists(level);
-            if (made) files_.createDirectory(level);
+            if (made) {
+                files_.createDirectory(level);
+                made_.push_back(level);
+            }
             known_.insert(key);
         }
         return made;
     }
 
+    // The folders made, in the order made.
+    const std::vector<std::string>& made() const { return made_; }
+
   private:
     FileSystem& files_;
     std::set<std::u32string> known_;
+    std::vector<std::string> made_;
 };
+
+// A folder's path without the separators at its end, folded: one key for each spelling.
+std::u32string FolderKey(std::string folder) {
+    while (!folder.empty() && folder.back() == '\\')
+        folder.pop_back();
+    return FoldedPath(folder);
+}
 
 // The folders of the call's targets, each opened and read once.
 class TargetFolders {
@@ -77,6 +94,33 @@ class TargetFolders {
 
     // Makes the folder (an entry that is a folder) without opening it.
     void make(const std::string& folder) { maker_.ensure(folder); }
+
+    // The folders that files went into.
+    std::vector<std::string> targets() const {
+        std::vector<std::string> paths;
+        for (const auto& [key, folder] : folders_) {
+            paths.push_back(folder->path());
+        }
+        return paths;
+    }
+
+    // Every folder whose names the call changed: those that files went into, and those that
+    // hold a folder the call made.
+    std::vector<std::string> changed() const {
+        std::map<std::u32string, std::string> changed;
+        for (const std::string& path : targets()) {
+            changed.emplace(FolderKey(path), path);
+        }
+        for (const std::string& made : maker_.made()) {
+            const std::string parent = SplitFolder(made).folder;
+            changed.emplace(FolderKey(parent), parent);
+        }
+        std::vector<std::string> paths;
+        for (auto& [key, path] : changed) {
+            paths.push_back(std::move(path));
+        }
+        return paths;
+    }
 
   private:
     FileSystem& files_;
@@ -107,8 +151,24 @@ std::string WriteEntry(TemporaryFiles& temporaries, KnownFolder& folder, EntrySt
         piece = &stream.next();
     }
     if (entry.modified) out->setModificationTime(*entry.modified);
+    // The disk gets to work on the file while the next ones are written.
+    out->startWriteBack();
     out->close();
     return name;
+}
+
+// Puts the data of every staged file on the disk before any of them is named: a power cut
+// never leaves a target empty or half written under its name. Many files are synced with one
+// request per volume, where the platform has one; otherwise each on its own.
+void MakeDurable(FileSystem& files, const std::vector<StagedFile>& staged,
+                 const std::vector<std::string>& folders, PercentProgress& progress) {
+    if (staged.size() >= kFilesForVolumeSync && files.syncVolumes(folders)) return;
+    for (std::size_t i = 0; i < staged.size(); ++i) {
+        if (i % kPlacementsBetweenMessages == kPlacementsBetweenMessages - 1) {
+            progress.stillWorking();
+        }
+        files.syncFile(staged[i].folder->pathOf(staged[i].temporary));
+    }
 }
 
 struct Placement {
@@ -178,10 +238,12 @@ void MoveIn(TemporaryFiles& temporaries, const StagedFile& file, bool oldKept) {
 }
 
 // Moves each new file over its target in one step, keeping the old one under a second name
-// until all are in place: whenever the updater stops, each target is the old or the new file.
-// Thousands of moves take seconds on a slow volume, so the status window is let answer now and
-// then, although no percentage moves on.
-void PlaceFiles(const std::vector<StagedFile>& staged, TemporaryFiles& temporaries,
+// until all are in place and their folders' names on the disk: whenever the updater stops, and
+// after a power cut, each target is the old or the new file. Thousands of moves take seconds on
+// a slow volume, so the status window is let answer now and then, although no percentage moves
+// on.
+void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
+                const std::vector<std::string>& changedFolders, TemporaryFiles& temporaries,
                 PercentProgress& progress) {
     std::vector<Placement> placements;
     placements.reserve(staged.size());
@@ -202,6 +264,9 @@ void PlaceFiles(const std::vector<StagedFile>& staged, TemporaryFiles& temporari
             MoveIn(temporaries, file, placement.backup.has_value());
             temporaries.moved(folder, file.temporary);
             placement.replaced = true;
+        }
+        for (const std::string& folder : changedFolders) {
+            files.syncFolder(folder);
         }
     } catch (const RuntimeError&) {
         RollBack(placements, temporaries);
@@ -249,7 +314,9 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
             WriteEntry(temporaries, folder, stream, entry, target, onWritten);
         staged.push_back({&folder, temporary, target});
     }
-    PlaceFiles(staged, temporaries, progress);
+    MakeDurable(files, staged, folders.targets(), progress);
+    // The old files' second names go with the temporary files, once the new files are durable.
+    PlaceFiles(files, staged, folders.changed(), temporaries, progress);
     if (log != nullptr) {
         for (const PlannedEntry& entry : entries) {
             if (!entry.folder) log->note("  " + PrintableName(entry.name) + " -> " + entry.target);

@@ -18,6 +18,8 @@ class KnownFolder {
     // nothing: its names need not be read (emptyNow).
     KnownFolder(FileSystem& files, std::string path, bool emptyNow);
 
+    // The folder as the updater names it.
+    const std::string& path() const { return path_; }
     // The folder and a name in it, as the updater names files.
     std::string pathOf(const std::string& name) const;
     // The name under which the folder holds name without regard to case: the name itself
