@@ -27,4 +27,12 @@ Answer Platform::messageBox(const std::string& text, const std::string& title, i
     return answer;
 }
 
+PatientFileSystem& Platform::patientFiles() {
+    if (!patientFiles_) {
+        patientFiles_ = std::make_unique<PatientFileSystem>(
+            files(), [this](int milliseconds) { pause(milliseconds); }, log_);
+    }
+    return *patientFiles_;
+}
+
 } // namespace orv

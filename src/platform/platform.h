@@ -7,6 +7,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/patient_file_system.h"
 #include "platform/run_log.h"
 #include "platform/windows.h"
 
@@ -49,6 +50,9 @@ class Platform {
     virtual ProgramVersion version() = 0;
 
     virtual FileSystem& files() = 0;
+    // The same files, waiting out a moment's hold of another program on what the run changes
+    // or opens (see PatientFileSystem); one for the whole run, so that its time is the run's.
+    PatientFileSystem& patientFiles();
 
     // GetPrivateProfileString: the key's value cut to bufferSize - 1 characters, or
     // defaultValue when the file, section or key is missing.
@@ -76,6 +80,7 @@ class Platform {
 
   private:
     RunLog log_;
+    std::unique_ptr<PatientFileSystem> patientFiles_;
 };
 
 } // namespace orv

@@ -152,7 +152,7 @@ void OpenStatusWindow(UpdateRun& run) {
 // over the archive, so that this run installs the whole update. A newly delivered archive
 // makes it stale, and it is deleted.
 void DealWithLeftBackup(UpdateRun& run) {
-    FileSystem& files = run.os.files();
+    FileSystem& files = run.os.patientFiles();
     if (zipkit::IsReducedCopyOf(files, run.ArchivePath, run.BackupPath)) {
         Note(run, "Sicherung eines abgebrochenen Laufs über das Archiv gelegt: " + run.BackupPath);
         files.replaceFile(run.BackupPath, run.ArchivePath);
@@ -192,7 +192,7 @@ bool ArchiveIsSigned(UpdateRun& run, std::unique_ptr<InputFile>& hold) {
 // The copy of the archive proves that the installation is writable and keeps the delivered
 // archive for the exit to put back; false when the copy cannot be trusted.
 bool BackUpArchive(UpdateRun& run) {
-    FileSystem& files = run.os.files();
+    FileSystem& files = run.os.patientFiles();
     CopyIntoPlace(files, run.ArchivePath, run.BackupPath);
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
@@ -238,7 +238,8 @@ std::int32_t ExtractVersionFile(UpdateRun& run) {
 }
 
 VersionLine ReadUpdateVersion(UpdateRun& run) {
-    const VersionLine update = ParseVersionLine(run.os.files().readFirstLine(VersionFilePath(run)));
+    const VersionLine update =
+        ParseVersionLine(run.os.patientFiles().readFirstLine(VersionFilePath(run)));
     run.UpdateKey = update.key;
     run.UpdateLabel = update.label;
     Note(run, "Version im Archiv: \"" + update.date + update.label + "\" (Schlüssel " +
@@ -360,7 +361,7 @@ struct Target {
 // its row makes it, or fails with its own box.
 std::vector<Target> TargetsOfPlan(UpdateRun& run) {
     FileSystem& files = run.os.files();
-    const zipkit::StoredEntries stored = zipkit::EntriesOf(files, run.ArchivePath);
+    const zipkit::StoredEntries stored = zipkit::EntriesOf(run.os.patientFiles(), run.ArchivePath);
     const std::vector<RowPlacement> rows =
         PlaceEntries(ExtractionPlan(Dirs(run)), stored.names, run.ArchivePath);
     std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
@@ -542,7 +543,7 @@ bool ReadyToInstall(UpdateRun& run) {
 // now; what still resists stays for the next run.
 void RemoveUpdatersLeftovers(UpdateRun& run) {
     try {
-        zipkit::RemoveLeftovers(run.os.files(), run.os.ownDirectory() + "\\orvupd.exe");
+        zipkit::RemoveLeftovers(run.os.patientFiles(), run.os.ownDirectory() + "\\orvupd.exe");
     } catch (const RuntimeError&) {
     }
 }
@@ -600,7 +601,7 @@ void RestoreArchive(UpdateRun& run) {
     // The probe of the archive tells the user when the application still holds it.
     static_cast<void>(ProbeFile(run.os, run.ArchivePath));
     if (ProbeFile(run.os, run.BackupPath)) {
-        run.os.files().replaceFile(run.BackupPath, run.ArchivePath);
+        run.os.patientFiles().replaceFile(run.BackupPath, run.ArchivePath);
         // The delivered archive is back under its name on the disk before the run ends.
         run.os.files().syncFolder(run.InstallDir + "\\update");
         Note(run, "Archiv wiederhergestellt: " + run.ArchivePath);
@@ -684,7 +685,7 @@ void Main(Platform& os, ZipComponent& zip) {
 }
 
 void Main(Platform& os) {
-    zipkit::Zipkit zipkit{os.files(), &os.log()};
+    zipkit::Zipkit zipkit{os.patientFiles(), &os.log()};
     Main(os, zipkit);
 }
 

@@ -6,6 +6,8 @@
 #include <initializer_list>
 #include <string_view>
 
+#include "platform/patient_file_system.h"
+#include "platform/run_log.h"
 #include "platform/runtime_error.h"
 
 namespace orv::contract {
@@ -694,6 +696,91 @@ TEST_P(FileSystemContract, UpdatingSharesTheFileWithNoOne) {
     EXPECT_EQ(RefusalOf([&] { files().probeReplace(path("orvupd.zip")); }), kHeld);
     EXPECT_EQ(RefusalOf([&] { files().openForReading(path("orvupd.zip")); }), kHeld);
     EXPECT_EQ(RefusalOf([&] { files().openForUpdate(path("orvupd.zip")); }), kHeld);
+}
+
+// What another program holds for a moment is waited for in growing pauses, up to 10 s for one
+// file; what it keeps holding fails as at once, as held. The pauses pass no real time here.
+TEST_P(FileSystemContract, PatientFilesWaitOutAMomentsHold) {
+    struct Case {
+        const char* what;
+        std::function<void(FileSystem&)> call;
+        int releasedAfter; // milliseconds of pauses; 0: held throughout
+        int waited;
+        Refusal refusal;
+    };
+    const Case cases[] = {
+        {"opened for reading", [&](FileSystem& f) { f.openForReading(path("orvupd.zip")); }, 300,
+         350, kFree},
+        {"opened for update", [&](FileSystem& f) { f.openForUpdate(path("orvupd.zip")); }, 1000,
+         1550, kFree},
+        {"its first line", [&](FileSystem& f) { f.readFirstLine(path("orvupd.zip")); }, 50, 50,
+         kFree},
+        {"held throughout", [&](FileSystem& f) { f.openForUpdate(path("orvupd.zip")); }, 0, 10000,
+         kHeld},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        startAfresh();
+        write("orvupd.zip", "PK");
+        std::unique_ptr<RandomAccessFile> holder = files().openForUpdate(path("orvupd.zip"));
+        int paused = 0;
+        RunLog log;
+        PatientFileSystem patient{files(),
+                                  [&](int milliseconds) {
+                                      paused += milliseconds;
+                                      if (c.releasedAfter > 0 && paused >= c.releasedAfter) {
+                                          holder.reset();
+                                      }
+                                  },
+                                  log};
+        EXPECT_EQ(RefusalOf([&] { c.call(patient); }), c.refusal);
+        EXPECT_EQ(paused, c.waited);
+        EXPECT_EQ(patient.waited(), c.waited);
+    }
+}
+
+// A run waits a minute at most in all: six files held throughout take it, the seventh fails at
+// once.
+TEST_P(FileSystemContract, PatientFilesWaitAMinuteAtMostInARun) {
+    int paused = 0;
+    RunLog log;
+    PatientFileSystem patient{files(), [&](int milliseconds) { paused += milliseconds; }, log};
+    for (const int after : {10'000, 20'000, 30'000, 40'000, 50'000, 60'000, 60'000}) {
+        EXPECT_EQ(
+            RefusalOf([&] { patient.patiently({path("orven.mdb")}, [] { throw HeldError(32); }); }),
+            kHeld);
+        EXPECT_EQ(paused, after);
+    }
+}
+
+// A moment's refusal of access counts as a hold only for a file that the run has made; a file
+// of anyone else that refuses access is not waited for.
+TEST_P(FileSystemContract, PatientFilesWaitForNoMissingRight) {
+    int paused = 0;
+    RunLog log;
+    PatientFileSystem patient{files(), [&](int milliseconds) { paused += milliseconds; }, log};
+    EXPECT_EQ(RefusalOf([&] {
+                  patient.patiently({path("fremd.mdb")}, [] {
+                      throw SystemError(err::kPermissionDenied, 5, Cause::Denied);
+                  });
+              }),
+              (Refusal{err::kPermissionDenied, Cause::Denied}));
+    EXPECT_EQ(paused, 0);
+    patient.createNewFile(path("neu.tmp"))->close();
+    int refusals = 2;
+    patient.patiently({path("NEU.TMP")}, [&refusals] {
+        if (refusals-- > 0) throw SystemError(err::kPermissionDenied, 5, Cause::Denied);
+    });
+    EXPECT_EQ(paused, 150);
+    // The new file over a running program: the program's refusal is no moment's.
+    write("orven32.exe", "MZ");
+    EXPECT_EQ(RefusalOf([&] {
+                  patient.patiently({path("neu.tmp"), path("orven32.exe")}, [] {
+                      throw SystemError(err::kPermissionDenied, 5, Cause::Denied);
+                  });
+              }),
+              (Refusal{err::kPermissionDenied, Cause::Denied}));
+    EXPECT_EQ(paused, 150);
 }
 
 // A folder where files may be made says so, and leaves nothing behind; a missing folder or a

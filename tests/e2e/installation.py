@@ -66,6 +66,7 @@ class Programs:
     orvupd: Path   # installed under its own name in the updater's folder
     driver: Optional[Path]
     standin: Path  # installed as orven32.exe in the application's folder
+    scanner: Optional[Path] = None  # the stand-in virus scanner, run beside the updater
 
 
 class Drive(Protocol):

@@ -42,6 +42,7 @@ def main() -> int:
     parser.add_argument("--orvupd", type=Path, help="orvupd.exe (the shipped 32-bit build, or the 64-bit one)")
     parser.add_argument("--driver", type=Path, help="orvdriver.exe")
     parser.add_argument("--standin", type=Path, help="the stand-in orven32.exe")
+    parser.add_argument("--scanner", type=Path, help="orvscan.exe, the stand-in virus scanner")
     parser.add_argument("--work", type=Path, help="folder for the prefix, drive D: and runs")
     parser.add_argument("--shots", type=Path, help="folder for the PNG screenshots")
     parser.add_argument("--own-display", action="store_true",
@@ -62,7 +63,8 @@ def main() -> int:
     if not chosen or missing:
         parser.error("name the scenarios and give " + ", ".join("--" + m for m in missing))
     programs = installation.Programs(args.orvupd.resolve(), args.driver.resolve(),
-                                args.standin.resolve())
+                                     args.standin.resolve(),
+                                     args.scanner.resolve() if args.scanner else None)
     for program in (programs.orvupd, programs.driver, programs.standin):
         if not program.is_file():
             print(f"missing program {program}", file=sys.stderr)

@@ -112,6 +112,39 @@ def run(scenario, programs: installation.Programs, work: Path, shots_root: Path,
     return Outcome(scenario, f.failures, transcript, time.monotonic() - began)
 
 
+@contextlib.contextmanager
+def scanning(prefix: wine.Prefix, scenario, programs: installation.Programs, run_dir: Path,
+             display: str, f: checks.Findings):
+    """The stand-in virus scanner on drive D: while the block runs, where the record asks for
+    one; afterwards, that it has opened what the updater wrote."""
+    if not scenario.scanner_ms:
+        yield
+        return
+    if programs.scanner is None:
+        raise Skipped("no stand-in virus scanner given (--scanner)")
+    stop = run_dir / "scanner.stop"
+    log = run_dir / "scanner.log"
+    scanner = subprocess.Popen([prefix.wine, str(programs.scanner), "D:\\",
+                                str(scenario.scanner_ms), prefix.windows(stop),
+                                prefix.windows(log)], env=prefix.env(display),
+                               stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+    try:
+        deadline = time.monotonic() + 30
+        while not (log.exists() and "watching" in log.read_text("utf-8", "replace")):
+            if time.monotonic() > deadline:
+                break
+            time.sleep(0.05)
+        yield
+    finally:
+        stop.touch()
+        try:
+            scanner.wait(timeout=60)
+        except subprocess.TimeoutExpired:
+            scanner.kill()
+    opened = log.read_text("utf-8", "replace").count("opened ") if log.exists() else 0
+    f.expect(opened >= 10, f"the scanner opened {opened} files, expected at least 10")
+
+
 def run_and_check(scenario, name: str, delivered: bytes, prefix: wine.Prefix,
                   programs: installation.Programs, work: Path, shots_root: Path,
                   use_display: bool, f: checks.Findings) -> str:
@@ -122,9 +155,11 @@ def run_and_check(scenario, name: str, delivered: bytes, prefix: wine.Prefix,
     shots = run_dir / "shots"
     shots.mkdir(parents=True)
     with wine.virtual_display(use_display) as display:
-        result = subprocess.run(driver_args(prefix, scenario, programs, run_dir, shots),
-                                env=prefix.env(display), timeout=scenario.timeout + 120,
-                                stdout=subprocess.PIPE, stderr=subprocess.STDOUT, check=False)
+        with scanning(prefix, scenario, programs, run_dir, display, f):
+            result = subprocess.run(driver_args(prefix, scenario, programs, run_dir, shots),
+                                    env=prefix.env(display), timeout=scenario.timeout + 120,
+                                    stdout=subprocess.PIPE, stderr=subprocess.STDOUT,
+                                    check=False)
         (run_dir / "driver.log").write_bytes(result.stdout)
         f.expect(result.returncode == 0, f"the driver ended with {result.returncode}: "
                  + result.stdout.decode("utf-8", "replace")[-500:])

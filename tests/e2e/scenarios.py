@@ -69,6 +69,9 @@ class Scenario:
     timeout: int = 60
     # Drive E: is a volume of this many megabytes (a tmpfs) for the run; 0: there is none.
     small_drive_mb: int = 0
+    # A stand-in virus scanner watches drive D: throughout and opens each file that appears or
+    # changes for this many milliseconds, sharing it for reading only; 0: none.
+    scanner_ms: int = 0
 
 
 # --- The standard installation and its update ----------------------------------------------
@@ -424,6 +427,13 @@ SCENARIOS = [
              holds=(Hold(LOCK_FILE),), archive_after="untouched",
              absent=NOT_INSTALLED + ("D:\\ORVEN32\\orv\\orvupd.txt",
                                      "D:\\ORVEN32\\update\\orvupd.log")),
+    Scenario("virus_scanner_whole_run", "a virus scanner opens every file that appears or "
+             "changes on the drive for 300 ms, the archive and its backup too: the updater "
+             "waits each out, everything is installed, no error box", archive=RELEASE,
+             boxes=(NEWER, report_box(10)), placed=installed(), scanner_ms=300,
+             folder_holds=(("D:\\ORVEN32\\update", ("orvupd.exe", "orvupd.zip", "orvupd.log")),
+                           ("D:\\ORVDATA\\Daten", ("ORVEN.MDB",))),
+             timeout=120, **WHOLE_RUN),
     Scenario("read_only_archive", "a read-only archive: a whole run, the archive restored "
              "byte-identical", archive=Archive(STANDARD_ARCHIVE, read_only=True),
              boxes=(NEWER, report_box(10)), placed=installed(), **WHOLE_RUN),

@@ -9,10 +9,6 @@ namespace orv::zipkit {
 
 namespace {
 
-// A file that was just written or moved is often held for a moment by another program (a
-// virus scanner, an indexer); the removal is tried once more before the file is given up.
-constexpr int kRemovalAttempts = 2;
-
 constexpr const char* kNewFile = ".orvupd-";
 constexpr const char* kOldFile = ".orvupd-old-";
 
@@ -20,9 +16,13 @@ std::string TemporaryName(const std::string& target, const char* kind, std::uint
     return target + kind + std::to_string(n) + ".tmp";
 }
 
-// An old file kept while its new one took its place may carry the read-only mark (a copy where
-// the volume has no second names, or what an earlier updater left): Windows removes it only
-// once the mark is gone.
+// A file held for a moment by another program (a virus scanner, an indexer) is waited for by the
+// run's file system; a removal that fails otherwise is tried once more before the file is given
+// up. An old file kept while its new one took its place may carry the read-only mark (a copy
+// where the volume has no second names, or what an earlier updater left): Windows removes it
+// only once the mark is gone.
+constexpr int kRemovalAttempts = 2;
+
 void RemoveQuietly(KnownFolder& folder, const std::string& name) {
     for (int attempt = 1; attempt <= kRemovalAttempts; ++attempt) {
         try {
@@ -31,9 +31,10 @@ void RemoveQuietly(KnownFolder& folder, const std::string& name) {
                 folder.remove(*held);
             }
             return;
-        } catch (const RuntimeError&) {
-            // Left behind after the last attempt; the call's own result already says what
-            // went wrong.
+        } catch (const RuntimeError& error) {
+            // Left behind after the last attempt, or once the hold has been waited for as long
+            // as a file may be; the call's own result already says what went wrong.
+            if (error.held()) break;
         }
     }
     // A program still running from an old file keeps it; the next run, or the system's
