@@ -141,6 +141,10 @@ void PatientFileSystem::setReadOnly(const std::string& path, bool readOnly) {
     patiently({path}, [&] { real_.setReadOnly(path, readOnly); });
 }
 
+void PatientFileSystem::syncFile(const std::string& path) {
+    patiently({path}, [&] { real_.syncFile(path); });
+}
+
 std::unique_ptr<OutputFile> PatientFileSystem::createFile(const std::string& path) {
     std::unique_ptr<OutputFile> file;
     patiently({path}, [&] { file = real_.createFile(path); });

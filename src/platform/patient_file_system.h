@@ -73,6 +73,12 @@ class PatientFileSystem final : public FileSystem {
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
+    // A file is synced through a handle of its own, which a scanner's hold may refuse a moment.
+    void syncFile(const std::string& path) override;
+    void syncFolder(const std::string& folder) override { real_.syncFolder(folder); }
+    bool syncVolumes(const std::vector<std::string>& folders) override {
+        return real_.syncVolumes(folders);
+    }
 
   private:
     bool worthWaiting(const RuntimeError& error, const std::vector<std::string>& paths) const;
