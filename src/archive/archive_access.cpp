@@ -32,7 +32,7 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
     } catch (...) {
         const RuntimeError e = CurrentError();
         lastExtractionFailed_ = true;
-        os_.log().note(ErrorForLog(e) + " beim Entpacken von " + mask);
+        os_.log().note(ErrorForLog(e, " beim Entpacken von " + mask));
         os_.messageBox("Fehler beim entpacken der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);
@@ -46,7 +46,7 @@ bool ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::str
         return true;
     } catch (...) {
         const RuntimeError e = CurrentError();
-        os_.log().note(ErrorForLog(e) + " beim Entfernen von " + mask + " aus dem Archiv");
+        os_.log().note(ErrorForLog(e, " beim Entfernen von " + mask + " aus dem Archiv"));
         os_.messageBox("Fehler beim Löschen der Datei(en) " + mask + std::string(text::CRLF) +
                            "Fehler = " + e.description(),
                        "Fehler", style::kCritical);

@@ -50,7 +50,7 @@ std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::st
         std::erase(buffer, '\0');
         return buffer.empty() ? defaultValue : buffer;
     } catch (const RuntimeError& e) {
-        os.log().note(ErrorForLog(e) + " beim Lesen von " + iniPath);
+        os.log().note(ErrorForLog(e, " beim Lesen von " + iniPath));
         os.messageBox("Fehler beim Lesen der Datei " + iniPath + ", Fehler = " + e.description(),
                       kProgramTitle, style::kPlain);
         return defaultValue;
@@ -63,7 +63,7 @@ std::string GetWindowsDir(Platform& os) {
         const std::size_t length = os.windowsDirectory(buffer);
         return text::Left(buffer, length);
     } catch (const RuntimeError& e) {
-        os.log().note(ErrorForLog(e) + " beim Lesen des Windows-Verzeichnisses");
+        os.log().note(ErrorForLog(e, " beim Lesen des Windows-Verzeichnisses"));
         os.messageBox(e.description(), kProgramTitle, style::kPlain);
         return "";
     }

@@ -22,10 +22,13 @@ std::string LocalTime() {
 
 } // namespace
 
-std::string ErrorForLog(const RuntimeError& error) {
+std::string ErrorForLog(const RuntimeError& error, const std::string& during) {
     std::string text = "Fehler ";
     text.append(std::to_string(error.number())).append(" (").append(error.description());
-    text.append("), Systemcode ").append(std::to_string(error.systemCode()));
+    text.append("), Systemcode ").append(std::to_string(error.systemCode())).append(during);
+    if (!error.operation().empty() || !error.path().empty()) {
+        text.append("; ").append(error.operation()).append(": ").append(error.path());
+    }
     return text;
 }
 

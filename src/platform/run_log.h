@@ -34,8 +34,10 @@ class RunLog {
     bool failed_ = false;
 };
 
-// An error as the log shows it: its number, its text and the platform's own code.
-std::string ErrorForLog(const RuntimeError& error);
+// An error as the log shows it: its number, its text and the platform's own code, then what the
+// updater was doing when it met it (" beim Entpacken von *.DLL", may be empty), then the
+// operation and the file that failed where the error names them ("; Anlegen: C:\...").
+std::string ErrorForLog(const RuntimeError& error, const std::string& during = "");
 
 // The text on one line of the log: each line break shown as " / ".
 std::string OnOneLine(const std::string& text);

@@ -12,6 +12,18 @@ RuntimeError::RuntimeError(int number, std::string description, int systemCode, 
 
 RuntimeError::RuntimeError(int number) : RuntimeError(number, ErrorText(number)) {}
 
+void RuntimeError::placeAt(std::string_view operation, std::string_view path) {
+    if (!operation_.empty() || !path_.empty()) return;
+    operation_ = operation;
+    path_ = path;
+}
+
+std::string PathPair(std::string_view from, std::string_view to) {
+    std::string pair{from};
+    pair.append(" -> ").append(to);
+    return pair;
+}
+
 RuntimeError SystemError(int number, int systemCode, Cause cause) {
     return RuntimeError(number, ErrorText(number), systemCode, cause);
 }
@@ -58,13 +70,6 @@ int ErrorNumberOfErrno(int errnoValue) {
         if (value == errnoValue) return number;
     }
     return err::kPathFileAccess;
-}
-
-int ErrnoOfErrorNumber(int number) {
-    for (const auto& [value, numberOfValue] : kErrnoNumbers) {
-        if (numberOfValue == number) return value;
-    }
-    return 0;
 }
 
 Cause CauseOfErrno(int errnoValue) {

@@ -4,6 +4,8 @@
 
 #include <exception>
 #include <string>
+#include <string_view>
+#include <utility>
 
 namespace orv {
 
@@ -60,12 +62,36 @@ class RuntimeError : public std::exception {
     bool denied() const { return cause_ == Cause::Denied; }
     const char* what() const noexcept override { return description_.c_str(); }
 
+    // Where the failure happened, for the log: what was being done ("Öffnen", "Ersetzen", ...)
+    // and to which file or folder, as the updater names it. Empty where nobody said.
+    const std::string& operation() const { return operation_; }
+    const std::string& path() const { return path_; }
+    // Names the place, unless a place closer to the failure has already been named.
+    void placeAt(std::string_view operation, std::string_view path);
+
   private:
     int number_;
     std::string description_;
     int systemCode_;
     Cause cause_;
+    std::string operation_;
+    std::string path_;
 };
+
+// Runs body; a run-time error raised inside it leaves with this operation and path as its place
+// (unless a place closer to the failure was named already).
+template <class Body>
+decltype(auto) PlacedAt(std::string_view operation, std::string_view path, Body&& body) {
+    try {
+        return std::forward<Body>(body)();
+    } catch (RuntimeError& error) {
+        error.placeAt(operation, path);
+        throw;
+    }
+}
+
+// Two paths named as one place: "from -> to".
+std::string PathPair(std::string_view from, std::string_view to);
 
 // A failure that the platform reported with its own code: the error with this number, the
 // standard text for it, and the code and what it means kept.
@@ -77,8 +103,6 @@ RuntimeError HeldError(int systemCode = 0);
 // permission denied (also for a file in use), 61 disk full (also over a quota or a size limit),
 // 57 device I/O, 75 for every other value.
 int ErrorNumberOfErrno(int errnoValue);
-// The errno value that ErrorNumberOfErrno() turns into this number (its first), 0 for none.
-int ErrnoOfErrorNumber(int number);
 // What an errno value means: a missing right (EACCES, EPERM, EROFS), a full volume (ENOSPC,
 // EDQUOT, EFBIG), a file in use (EBUSY, ETXTBSY), anything else.
 Cause CauseOfErrno(int errnoValue);

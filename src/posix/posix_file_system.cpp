@@ -183,18 +183,22 @@ bool IsRemote(const struct statfs& volume) {
 
 class PosixOutputFile : public OutputFile {
   public:
-    explicit PosixOutputFile(UniqueFd fd) : fd_(std::move(fd)) {}
+    PosixOutputFile(UniqueFd fd, std::string path) : fd_(std::move(fd)), path_(std::move(path)) {}
 
     void write(const char* data, std::size_t size) override {
-        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
-        WriteAll(fd_.get(), data, size);
+        PlacedAt("Schreiben", path_, [&] {
+            if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+            WriteAll(fd_.get(), data, size);
+        });
     }
 
     void setModificationTime(std::int64_t unixSeconds) override {
-        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
-        const timespec time{static_cast<std::time_t>(unixSeconds), 0};
-        const timespec times[2] = {time, time};
-        if (::futimens(fd_.get(), times) != 0) Fail(errno);
+        PlacedAt("Zeitstempel setzen", path_, [&] {
+            if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+            const timespec time{static_cast<std::time_t>(unixSeconds), 0};
+            const timespec times[2] = {time, time};
+            if (::futimens(fd_.get(), times) != 0) Fail(errno);
+        });
     }
 
     void startWriteBack() override {
@@ -203,30 +207,60 @@ class PosixOutputFile : public OutputFile {
     }
 
     void sync() override {
-        if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
-        SyncFd(fd_.get());
+        PlacedAt("Auf den Datenträger schreiben", path_, [&] {
+            if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
+            SyncFd(fd_.get());
+        });
     }
 
     void close() override {
         if (!fd_.valid()) return;
-        if (fd_.close() != 0) Fail(errno);
+        if (fd_.close() != 0) PlacedAt("Schließen", path_, [] { Fail(errno); });
     }
 
   private:
     UniqueFd fd_;
+    std::string path_; // as the updater named it
 };
 
 class PosixRandomAccessFile : public RandomAccessFile {
   public:
-    explicit PosixRandomAccessFile(UniqueFd fd) : fd_(std::move(fd)) {}
+    PosixRandomAccessFile(UniqueFd fd, std::string path)
+        : fd_(std::move(fd)), path_(std::move(path)) {}
 
     std::uint64_t size() override {
-        struct stat st {};
-        if (::fstat(open().get(), &st) != 0) Fail(errno);
-        return static_cast<std::uint64_t>(st.st_size);
+        return PlacedAt("Größe lesen", path_, [&] {
+            struct stat st {};
+            if (::fstat(open().get(), &st) != 0) Fail(errno);
+            return static_cast<std::uint64_t>(st.st_size);
+        });
     }
 
     void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        PlacedAt("Lesen", path_, [&] { ReadAt(offset, data, size); });
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        PlacedAt("Schreiben", path_, [&] { WriteAt(offset, data, size); });
+    }
+
+    void truncate(std::uint64_t size) override {
+        PlacedAt("Kürzen", path_, [&] {
+            if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
+        });
+    }
+
+    void sync() override {
+        PlacedAt("Auf den Datenträger schreiben", path_, [&] { SyncFd(open().get()); });
+    }
+
+    void close() override {
+        if (!fd_.valid()) return;
+        if (fd_.close() != 0) PlacedAt("Schließen", path_, [] { Fail(errno); });
+    }
+
+  private:
+    void ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
         while (size > 0) {
             const ssize_t n = ::pread(open().get(), data, size, static_cast<off_t>(offset));
             if (n < 0) {
@@ -240,7 +274,7 @@ class PosixRandomAccessFile : public RandomAccessFile {
         }
     }
 
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+    void WriteAt(std::uint64_t offset, const char* data, std::size_t size) const {
         while (size > 0) {
             const ssize_t n = ::pwrite(open().get(), data, size, static_cast<off_t>(offset));
             if (n < 0) {
@@ -254,24 +288,13 @@ class PosixRandomAccessFile : public RandomAccessFile {
         }
     }
 
-    void truncate(std::uint64_t size) override {
-        if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
-    }
-
-    void sync() override { SyncFd(open().get()); }
-
-    void close() override {
-        if (!fd_.valid()) return;
-        if (fd_.close() != 0) Fail(errno);
-    }
-
-  private:
     const UniqueFd& open() const {
         if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
         return fd_;
     }
 
     UniqueFd fd_;
+    std::string path_; // as the updater named it
 };
 
 // Copies the file at one native path over any file at another, keeping its time and, where the
@@ -360,51 +383,73 @@ void SetReadOnlyAt(int dirFd, const std::string& name, bool readOnly) {
 // walks no path and the updater resolves none.
 class PosixFolder final : public Folder {
   public:
-    PosixFolder(UniqueFd fd, std::string native) : fd_(std::move(fd)), native_(std::move(native)) {}
+    PosixFolder(UniqueFd fd, std::string native, std::string shown)
+        : fd_(std::move(fd)), native_(std::move(native)), shown_(std::move(shown)) {}
 
     std::vector<std::string> names() override {
-        // A descriptor of its own, so that reading the names starts at the first each time.
-        UniqueFd copy{::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-        if (!copy.valid()) Fail(errno);
-        const UniqueDir dir{::fdopendir(copy.get())};
-        if (dir.valid()) copy.release();
-        return NamesIn(dir);
+        return PlacedAt("Verzeichnis lesen", shown_, [&] {
+            // A descriptor of its own, so that reading the names starts at the first each time.
+            UniqueFd copy{::openat(fd_.get(), ".", O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+            if (!copy.valid()) Fail(errno);
+            const UniqueDir dir{::fdopendir(copy.get())};
+            if (dir.valid()) copy.release();
+            return NamesIn(dir);
+        });
     }
 
     std::unique_ptr<OutputFile> createNew(const std::string& name) override {
-        return std::make_unique<PosixOutputFile>(CreateExclusively(fd_.get(), name));
+        return PlacedAt("Anlegen", pathOf(name), [&]() -> std::unique_ptr<OutputFile> {
+            return std::make_unique<PosixOutputFile>(CreateExclusively(fd_.get(), name),
+                                                     pathOf(name));
+        });
     }
 
     void replace(const std::string& from, const std::string& to) override {
-        if (IsProgramName(to)) MakeRunnableAt(fd_.get(), from);
-        if (::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) != 0) Fail(errno);
+        PlacedAt("Ersetzen", PathPair(pathOf(from), pathOf(to)), [&] {
+            if (IsProgramName(to)) MakeRunnableAt(fd_.get(), from);
+            if (::renameat(fd_.get(), from.c_str(), fd_.get(), to.c_str()) != 0) Fail(errno);
+        });
     }
 
     void keepAs(const std::string& from, const std::string& to) override {
-        if (::linkat(fd_.get(), from.c_str(), fd_.get(), to.c_str(), 0) == 0) return;
-        // File systems without hard links (FAT, some network shares) get a copy.
-        if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
-            CopyBetween(Join(native_, from), Join(native_, to));
-            return;
-        }
-        Fail(errno);
+        PlacedAt("Zweiten Namen anlegen", PathPair(pathOf(from), pathOf(to)), [&] {
+            if (::linkat(fd_.get(), from.c_str(), fd_.get(), to.c_str(), 0) == 0) return;
+            // File systems without hard links (FAT, some network shares) get a copy.
+            if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
+                CopyBetween(Join(native_, from), Join(native_, to));
+                return;
+            }
+            Fail(errno);
+        });
     }
 
     void remove(const std::string& name) override {
-        if (::unlinkat(fd_.get(), name.c_str(), 0) != 0) Fail(errno);
+        PlacedAt("Löschen", pathOf(name), [&] {
+            if (::unlinkat(fd_.get(), name.c_str(), 0) != 0) Fail(errno);
+        });
     }
 
     // Linux removes a file that a program still runs from as soon as it is asked to.
     void removeAtRestart(const std::string& /*name*/) override {}
 
-    bool readOnly(const std::string& name) override { return ReadOnlyAt(fd_.get(), name); }
+    bool readOnly(const std::string& name) override {
+        return PlacedAt("Schreibschutz lesen", pathOf(name),
+                        [&] { return ReadOnlyAt(fd_.get(), name); });
+    }
     void setReadOnly(const std::string& name, bool readOnly) override {
-        SetReadOnlyAt(fd_.get(), name, readOnly);
+        PlacedAt("Schreibschutz setzen", pathOf(name),
+                 [&] { SetReadOnlyAt(fd_.get(), name, readOnly); });
     }
 
   private:
+    // A file of the folder as the updater names it.
+    std::string pathOf(const std::string& name) const {
+        return !shown_.empty() && IsSeparator(shown_.back()) ? shown_ + name : shown_ + "\\" + name;
+    }
+
     UniqueFd fd_;
     std::string native_;
+    std::string shown_;
 };
 
 } // namespace
@@ -468,57 +513,72 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
 }
 
 void PosixFileSystem::probeOpen(const std::string& path) {
-    UniqueFd fd = OpenForReading(resolve(path));
-    if (LockedByAnother(fd.get())) throw HeldError(EWOULDBLOCK);
-    if (fd.close() != 0) Fail(errno);
+    PlacedAt("Prüfen", path, [&] {
+        UniqueFd fd = OpenForReading(resolve(path));
+        if (LockedByAnother(fd.get())) throw HeldError(EWOULDBLOCK);
+        if (fd.close() != 0) Fail(errno);
+    });
 }
 
 void PosixFileSystem::probeWriteFolder(const std::string& folder) {
-    if (::faccessat(AT_FDCWD, resolve(folder).c_str(), W_OK | X_OK, AT_EACCESS) != 0) Fail(errno);
+    PlacedAt("Schreibrecht prüfen", folder, [&] {
+        if (::faccessat(AT_FDCWD, resolve(folder).c_str(), W_OK | X_OK, AT_EACCESS) != 0) {
+            Fail(errno);
+        }
+    });
 }
 
 void PosixFileSystem::copyFile(const std::string& from, const std::string& to) {
-    const std::string source = resolve(from);
-    CopyBetween(source, resolve(to));
+    PlacedAt("Kopieren", PathPair(from, to), [&] { CopyBetween(resolve(from), resolve(to)); });
 }
 
 void PosixFileSystem::deleteFile(const std::string& path) {
-    if (::unlink(resolve(path).c_str()) != 0) Fail(errno);
+    PlacedAt("Löschen", path, [&] {
+        if (::unlink(resolve(path).c_str()) != 0) Fail(errno);
+    });
 }
 
 FileTime PosixFileSystem::modificationTime(const std::string& path) {
-    struct stat st {};
-    if (::stat(resolve(path).c_str(), &st) != 0) Fail(errno);
-    return static_cast<FileTime>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    return PlacedAt("Zeitstempel lesen", path, [&] {
+        struct stat st {};
+        if (::stat(resolve(path).c_str(), &st) != 0) Fail(errno);
+        return static_cast<FileTime>(st.st_mtim.tv_sec) * 1'000'000'000 + st.st_mtim.tv_nsec;
+    });
 }
 
 std::string PosixFileSystem::readFirstLine(const std::string& path) {
-    return FirstLineOf(*openForReading(path));
+    return PlacedAt("Lesen", path, [&] { return FirstLineOf(*openForReading(path)); });
 }
 
 void PosixFileSystem::replaceFile(const std::string& from, const std::string& to) {
-    const std::string source = resolve(from);
-    const std::string target = resolve(to);
-    if (IsProgramName(target)) MakeRunnableAt(AT_FDCWD, source);
-    if (::rename(source.c_str(), target.c_str()) != 0) Fail(errno);
+    PlacedAt("Ersetzen", PathPair(from, to), [&] {
+        const std::string source = resolve(from);
+        const std::string target = resolve(to);
+        if (IsProgramName(target)) MakeRunnableAt(AT_FDCWD, source);
+        if (::rename(source.c_str(), target.c_str()) != 0) Fail(errno);
+    });
 }
 
 void PosixFileSystem::keepAs(const std::string& from, const std::string& to) {
-    if (::link(resolve(from).c_str(), resolve(to).c_str()) == 0) return;
-    // File systems without hard links (FAT, some network shares) get a copy.
-    if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
-        copyFile(from, to);
-        return;
-    }
-    Fail(errno);
+    PlacedAt("Zweiten Namen anlegen", PathPair(from, to), [&] {
+        if (::link(resolve(from).c_str(), resolve(to).c_str()) == 0) return;
+        // File systems without hard links (FAT, some network shares) get a copy.
+        if (errno == EPERM || errno == EXDEV || errno == EMLINK || errno == ENOTSUP) {
+            copyFile(from, to);
+            return;
+        }
+        Fail(errno);
+    });
 }
 
 bool PosixFileSystem::readOnly(const std::string& path) {
-    return ReadOnlyAt(AT_FDCWD, resolve(path));
+    return PlacedAt("Schreibschutz lesen", path,
+                    [&] { return ReadOnlyAt(AT_FDCWD, resolve(path)); });
 }
 
 void PosixFileSystem::setReadOnly(const std::string& path, bool readOnly) {
-    SetReadOnlyAt(AT_FDCWD, resolve(path), readOnly);
+    PlacedAt("Schreibschutz setzen", path,
+             [&] { SetReadOnlyAt(AT_FDCWD, resolve(path), readOnly); });
 }
 
 bool PosixFileSystem::fileExists(const std::string& path) {
@@ -531,28 +591,34 @@ bool PosixFileSystem::directoryExists(const std::string& path) {
 }
 
 void PosixFileSystem::createDirectory(const std::string& path) {
-    const std::string native = resolve(path);
-    if (::mkdir(native.c_str(), 0777) == 0) return;
-    const int error = errno;
-    // A missing parent is a path that is not found.
-    if (error == ENOENT) throw SystemError(err::kPathNotFound, error);
-    if (error == EEXIST) {
-        if (StatusOf(native).directory) return;
-        throw SystemError(err::kPathFileAccess, error);
-    }
-    Fail(error);
+    PlacedAt("Verzeichnis anlegen", path, [&] {
+        const std::string native = resolve(path);
+        if (::mkdir(native.c_str(), 0777) == 0) return;
+        const int error = errno;
+        // A missing parent is a path that is not found.
+        if (error == ENOENT) throw SystemError(err::kPathNotFound, error);
+        if (error == EEXIST) {
+            if (StatusOf(native).directory) return;
+            throw SystemError(err::kPathFileAccess, error);
+        }
+        Fail(error);
+    });
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::createFile(const std::string& path) {
-    const std::string native = resolve(path);
-    UniqueFd fd{::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
-                       NewFileMode(native))};
-    if (!fd.valid()) Fail(errno);
-    return std::make_unique<PosixOutputFile>(std::move(fd));
+    return PlacedAt("Anlegen", path, [&]() -> std::unique_ptr<OutputFile> {
+        const std::string native = resolve(path);
+        UniqueFd fd{::open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY,
+                           NewFileMode(native))};
+        if (!fd.valid()) Fail(errno);
+        return std::make_unique<PosixOutputFile>(std::move(fd), path);
+    });
 }
 
 std::unique_ptr<OutputFile> PosixFileSystem::createNewFile(const std::string& path) {
-    return std::make_unique<PosixOutputFile>(CreateExclusively(AT_FDCWD, resolve(path)));
+    return PlacedAt("Anlegen", path, [&]() -> std::unique_ptr<OutputFile> {
+        return std::make_unique<PosixOutputFile>(CreateExclusively(AT_FDCWD, resolve(path)), path);
+    });
 }
 
 namespace {
@@ -587,10 +653,8 @@ std::string MountPointOf(const std::string& native, dev_t device) {
     return here;
 }
 
-} // namespace
-
-Volume PosixFileSystem::volumeOf(const std::string& folder) {
-    const std::string native = resolve(folder);
+// The volume that holds the folder, named by its drive where the updater's path has one.
+Volume VolumeOf(const std::string& folder, const std::string& native) {
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) Fail(errno);
     struct statvfs space {};
@@ -601,19 +665,29 @@ Volume PosixFileSystem::volumeOf(const std::string& folder) {
             static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize};
 }
 
+} // namespace
+
+Volume PosixFileSystem::volumeOf(const std::string& folder) {
+    return PlacedAt("Laufwerk abfragen", folder, [&] { return VolumeOf(folder, resolve(folder)); });
+}
+
 std::vector<std::string> PosixFileSystem::folderNames(const std::string& folder) {
-    const UniqueDir dir{::opendir(resolve(folder).c_str())};
-    return NamesIn(dir);
+    return PlacedAt("Verzeichnis lesen", folder, [&] {
+        const UniqueDir dir{::opendir(resolve(folder).c_str())};
+        return NamesIn(dir);
+    });
 }
 
 std::unique_ptr<Folder> PosixFileSystem::openFolder(const std::string& folder) {
-    std::string native = resolve(folder);
-    UniqueFd fd{::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
-    if (!fd.valid()) {
-        if (errno == ENOENT || errno == ENOTDIR) throw SystemError(err::kPathNotFound, errno);
-        Fail(errno);
-    }
-    return std::make_unique<PosixFolder>(std::move(fd), std::move(native));
+    return PlacedAt("Verzeichnis öffnen", folder, [&]() -> std::unique_ptr<Folder> {
+        std::string native = resolve(folder);
+        UniqueFd fd{::open(native.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+        if (!fd.valid()) {
+            if (errno == ENOENT || errno == ENOTDIR) throw SystemError(err::kPathNotFound, errno);
+            Fail(errno);
+        }
+        return std::make_unique<PosixFolder>(std::move(fd), std::move(native), folder);
+    });
 }
 
 namespace {
@@ -638,12 +712,17 @@ UniqueFd OpenRegularFile(const std::string& native, int flags, int lock) {
 } // namespace
 
 std::unique_ptr<InputFile> PosixFileSystem::openForReading(const std::string& path) {
-    return std::make_unique<PosixRandomAccessFile>(
-        OpenRegularFile(resolve(path), O_RDONLY, LOCK_SH));
+    return PlacedAt("Öffnen", path, [&]() -> std::unique_ptr<InputFile> {
+        return std::make_unique<PosixRandomAccessFile>(
+            OpenRegularFile(resolve(path), O_RDONLY, LOCK_SH), path);
+    });
 }
 
 std::unique_ptr<RandomAccessFile> PosixFileSystem::openForUpdate(const std::string& path) {
-    return std::make_unique<PosixRandomAccessFile>(OpenRegularFile(resolve(path), O_RDWR, LOCK_EX));
+    return PlacedAt("Öffnen zum Ändern", path, [&]() -> std::unique_ptr<RandomAccessFile> {
+        return std::make_unique<PosixRandomAccessFile>(
+            OpenRegularFile(resolve(path), O_RDWR, LOCK_EX), path);
+    });
 }
 
 std::string PosixFileSystem::nativePath(const std::string& path) {
@@ -651,10 +730,13 @@ std::string PosixFileSystem::nativePath(const std::string& path) {
 }
 
 void PosixFileSystem::syncFile(const std::string& path) {
-    // Linux syncs a file through any descriptor of it, one opened for reading too.
-    const UniqueFd fd{::open(resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
-    if (!fd.valid()) Fail(errno);
-    SyncFd(fd.get());
+    PlacedAt("Auf den Datenträger schreiben", path, [&] {
+        // Linux syncs a file through any descriptor of it, one opened for reading too.
+        const UniqueFd fd{
+            ::open(resolve(path).c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NOFOLLOW)};
+        if (!fd.valid()) Fail(errno);
+        SyncFd(fd.get());
+    });
 }
 
 namespace {
@@ -669,24 +751,36 @@ UniqueFd OpenFolder(const std::string& native) {
 } // namespace
 
 void PosixFileSystem::syncFolder(const std::string& folder) {
-    const UniqueFd fd = OpenFolder(resolve(folder));
-    // A file system that keeps no names to sync (or none that can be changed) says so.
-    if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+    PlacedAt("Verzeichnis auf den Datenträger schreiben", folder, [&] {
+        const UniqueFd fd = OpenFolder(resolve(folder));
+        // A file system that keeps no names to sync (or none that can be changed) says so.
+        if (::fsync(fd.get()) != 0 && errno != EINVAL && errno != EROFS) Fail(errno);
+    });
 }
 
 bool PosixFileSystem::syncVolumes(const std::vector<std::string>& folders) {
     std::vector<UniqueFd> volumes;
     std::set<dev_t> seen;
+    std::vector<std::string> names;
     for (const std::string& folder : folders) {
-        UniqueFd fd = OpenFolder(resolve(folder));
-        struct stat st {};
-        struct statfs volume {};
-        if (::fstat(fd.get(), &st) != 0 || ::fstatfs(fd.get(), &volume) != 0) Fail(errno);
-        if (IsRemote(volume)) return false;
-        if (seen.insert(st.st_dev).second) volumes.push_back(std::move(fd));
+        const bool remote = PlacedAt("Laufwerk abfragen", folder, [&] {
+            UniqueFd fd = OpenFolder(resolve(folder));
+            struct stat st {};
+            struct statfs volume {};
+            if (::fstat(fd.get(), &st) != 0 || ::fstatfs(fd.get(), &volume) != 0) Fail(errno);
+            if (IsRemote(volume)) return true;
+            if (seen.insert(st.st_dev).second) {
+                volumes.push_back(std::move(fd));
+                names.push_back(folder);
+            }
+            return false;
+        });
+        if (remote) return false;
     }
-    for (const UniqueFd& volume : volumes) {
-        if (::syncfs(volume.get()) != 0) Fail(errno);
+    for (std::size_t i = 0; i < volumes.size(); ++i) {
+        PlacedAt("Laufwerk auf den Datenträger schreiben", names[i], [&] {
+            if (::syncfs(volumes[i].get()) != 0) Fail(errno);
+        });
     }
     return true;
 }

@@ -27,53 +27,92 @@ bool IsDirectory(DWORD attributes) {
 
 class Win32OutputFile final : public OutputFile {
   public:
-    explicit Win32OutputFile(KernelHandle file) : file_(std::move(file)) {}
+    Win32OutputFile(KernelHandle file, std::string path)
+        : file_(std::move(file)), path_(std::move(path)) {}
 
     void write(const char* data, std::size_t size) override {
-        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
-        while (size > 0) {
-            const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-            DWORD written = 0;
-            if (!WriteFile(file_.get(), data, chunk, &written, nullptr)) RaiseLastError();
-            if (written == 0) throw RuntimeError(err::kDiskFull);
-            data += written;
-            size -= written;
-        }
+        PlacedAt("Schreiben", path_, [&] {
+            if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+            while (size > 0) {
+                const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
+                DWORD written = 0;
+                if (!WriteFile(file_.get(), data, chunk, &written, nullptr)) RaiseLastError();
+                if (written == 0) throw RuntimeError(err::kDiskFull);
+                data += written;
+                size -= written;
+            }
+        });
     }
 
     void setModificationTime(std::int64_t unixSeconds) override {
-        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
-        const auto ticks = static_cast<std::uint64_t>(UnixSecondsToFileTime(unixSeconds));
-        const FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu),
-                            static_cast<DWORD>(ticks >> 32)};
-        if (!SetFileTime(file_.get(), nullptr, nullptr, &time)) RaiseLastError();
+        PlacedAt("Zeitstempel setzen", path_, [&] {
+            if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+            const auto ticks = static_cast<std::uint64_t>(UnixSecondsToFileTime(unixSeconds));
+            const FILETIME time{static_cast<DWORD>(ticks & 0xFFFFFFFFu),
+                                static_cast<DWORD>(ticks >> 32)};
+            if (!SetFileTime(file_.get(), nullptr, nullptr, &time)) RaiseLastError();
+        });
     }
 
     void sync() override {
-        if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
-        if (!FlushFileBuffers(file_.get())) RaiseLastError();
+        PlacedAt("Auf den Datenträger schreiben", path_, [&] {
+            if (!file_.valid()) throw RuntimeError(err::kPathFileAccess);
+            if (!FlushFileBuffers(file_.get())) RaiseLastError();
+        });
     }
 
     void close() override {
-        if (!file_.reset()) RaiseLastError();
+        if (!file_.reset()) PlacedAt("Schließen", path_, [] { RaiseLastError(); });
     }
 
   private:
     KernelHandle file_;
+    std::string path_; // as the updater named it
 };
 
 // Reads and writes at explicit offsets, so the file position is never relied on.
 class Win32RandomAccessFile final : public RandomAccessFile {
   public:
-    explicit Win32RandomAccessFile(KernelHandle file) : file_(std::move(file)) {}
+    Win32RandomAccessFile(KernelHandle file, std::string path)
+        : file_(std::move(file)), path_(std::move(path)) {}
 
     std::uint64_t size() override {
-        LARGE_INTEGER size{};
-        if (!GetFileSizeEx(open(), &size)) RaiseLastError();
-        return static_cast<std::uint64_t>(size.QuadPart);
+        return PlacedAt("Größe lesen", path_, [&] {
+            LARGE_INTEGER size{};
+            if (!GetFileSizeEx(open(), &size)) RaiseLastError();
+            return static_cast<std::uint64_t>(size.QuadPart);
+        });
     }
 
     void readAt(std::uint64_t offset, char* data, std::size_t size) override {
+        PlacedAt("Lesen", path_, [&] { ReadAt(offset, data, size); });
+    }
+
+    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        PlacedAt("Schreiben", path_, [&] { WriteAt(offset, data, size); });
+    }
+
+    void truncate(std::uint64_t size) override {
+        PlacedAt("Kürzen", path_, [&] {
+            LARGE_INTEGER end{};
+            end.QuadPart = static_cast<LONGLONG>(size);
+            if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
+            if (!SetEndOfFile(open())) RaiseLastError();
+        });
+    }
+
+    void sync() override {
+        PlacedAt("Auf den Datenträger schreiben", path_, [&] {
+            if (!FlushFileBuffers(open())) RaiseLastError();
+        });
+    }
+
+    void close() override {
+        if (!file_.reset()) PlacedAt("Schließen", path_, [] { RaiseLastError(); });
+    }
+
+  private:
+    void ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
             OVERLAPPED at = At(offset);
@@ -92,7 +131,7 @@ class Win32RandomAccessFile final : public RandomAccessFile {
         }
     }
 
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
+    void WriteAt(std::uint64_t offset, const char* data, std::size_t size) const {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
             OVERLAPPED at = At(offset);
@@ -105,22 +144,6 @@ class Win32RandomAccessFile final : public RandomAccessFile {
         }
     }
 
-    void truncate(std::uint64_t size) override {
-        LARGE_INTEGER end{};
-        end.QuadPart = static_cast<LONGLONG>(size);
-        if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
-        if (!SetEndOfFile(open())) RaiseLastError();
-    }
-
-    void sync() override {
-        if (!FlushFileBuffers(open())) RaiseLastError();
-    }
-
-    void close() override {
-        if (!file_.reset()) RaiseLastError();
-    }
-
-  private:
     static OVERLAPPED At(std::uint64_t offset) {
         OVERLAPPED at{};
         at.Offset = static_cast<DWORD>(offset & 0xFFFFFFFFu);
@@ -134,43 +157,51 @@ class Win32RandomAccessFile final : public RandomAccessFile {
     }
 
     KernelHandle file_;
+    std::string path_; // as the updater named it
 };
 
 } // namespace
 
 void Win32FileSystem::probeOpen(const std::string& path) {
-    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.valid()) return;
-    const DWORD code = GetLastError();
-    // A directory refuses a file open with "access denied"; it is no file held by anyone.
-    if (code == ERROR_ACCESS_DENIED && IsDirectory(Attributes(path))) {
-        throw SystemError(err::kPathFileAccess, static_cast<int>(code));
-    }
-    RaiseWin32Error(code);
+    PlacedAt("Prüfen", path, [&] {
+        const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr)};
+        if (file.valid()) return;
+        const DWORD code = GetLastError();
+        // A directory refuses a file open with "access denied"; it is no file held by anyone.
+        if (code == ERROR_ACCESS_DENIED && IsDirectory(Attributes(path))) {
+            throw SystemError(err::kPathFileAccess, static_cast<int>(code));
+        }
+        RaiseWin32Error(code);
+    });
 }
 
 // Replacing a file, or moving it aside, needs it opened for deletion: a program that opened
 // the file without sharing deletion (a database engine, an editor) keeps both from happening,
 // while a running program or a loaded library can still be moved aside.
 void Win32FileSystem::probeReplace(const std::string& path) {
-    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), DELETE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseWin32Error(GetLastError());
+    PlacedAt("Prüfen", path, [&] {
+        const KernelHandle file{CreateFileW(
+            ApiPath(path).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!file.valid()) RaiseWin32Error(GetLastError());
+    });
 }
 
 void Win32FileSystem::probeWriteFolder(const std::string& folder) {
-    const std::string probe =
-        PathIn(folder, ".orvupd-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp");
-    const KernelHandle file{
-        CreateFileW(ApiPath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                    FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)};
-    if (file.valid()) return;
-    const DWORD code = GetLastError();
-    // Another run's probe of the same name: files can be made there.
-    if (code == ERROR_FILE_EXISTS) return;
-    RaiseWin32Error(code);
+    PlacedAt("Schreibrecht prüfen", folder, [&] {
+        const std::string probe =
+            PathIn(folder, ".orvupd-probe-" + std::to_string(GetCurrentProcessId()) + ".tmp");
+        const KernelHandle file{
+            CreateFileW(ApiPath(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                        FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr)};
+        if (file.valid()) return;
+        const DWORD code = GetLastError();
+        // Another run's probe of the same name: files can be made there.
+        if (code == ERROR_FILE_EXISTS) return;
+        RaiseWin32Error(code);
+    });
 }
 
 void Win32FileSystem::removeAtRestart(const std::string& path) {
@@ -179,21 +210,27 @@ void Win32FileSystem::removeAtRestart(const std::string& path) {
 }
 
 void Win32FileSystem::copyFile(const std::string& from, const std::string& to) {
-    if (!CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) RaiseLastError();
+    PlacedAt("Kopieren", PathPair(from, to), [&] {
+        if (!CopyFileW(ApiPath(from).c_str(), ApiPath(to).c_str(), FALSE)) RaiseLastError();
+    });
 }
 
 void Win32FileSystem::deleteFile(const std::string& path) {
-    if (!DeleteFileW(ApiPath(path).c_str())) RaiseLastError();
+    PlacedAt("Löschen", path, [&] {
+        if (!DeleteFileW(ApiPath(path).c_str())) RaiseLastError();
+    });
 }
 
 FileTime Win32FileSystem::modificationTime(const std::string& path) {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
-    if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) {
-        RaiseLastError();
-    }
-    return static_cast<FileTime>(
-        (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
-        data.ftLastWriteTime.dwLowDateTime);
+    return PlacedAt("Zeitstempel lesen", path, [&]() -> FileTime {
+        WIN32_FILE_ATTRIBUTE_DATA data{};
+        if (!GetFileAttributesExW(ApiPath(path).c_str(), GetFileExInfoStandard, &data)) {
+            RaiseLastError();
+        }
+        return static_cast<FileTime>(
+            (static_cast<std::uint64_t>(data.ftLastWriteTime.dwHighDateTime) << 32) |
+            data.ftLastWriteTime.dwLowDateTime);
+    });
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
@@ -201,35 +238,43 @@ std::string Win32FileSystem::readFirstLine(const std::string& path) {
 }
 
 void Win32FileSystem::replaceFile(const std::string& from, const std::string& to) {
-    if (!MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
-                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-        RaiseLastError();
-    }
+    PlacedAt("Ersetzen", PathPair(from, to), [&] {
+        if (!MoveFileExW(ApiPath(from).c_str(), ApiPath(to).c_str(),
+                         MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+            RaiseLastError();
+        }
+    });
 }
 
 void Win32FileSystem::keepAs(const std::string& from, const std::string& to) {
-    if (CreateHardLinkW(ApiPath(to).c_str(), ApiPath(from).c_str(), nullptr)) return;
-    const DWORD code = GetLastError();
-    // A name that is taken stays as it is; volumes without hard links (FAT, some network
-    // shares) get a copy.
-    if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) RaiseWin32Error(code);
-    copyFile(from, to);
+    PlacedAt("Zweiten Namen anlegen", PathPair(from, to), [&] {
+        if (CreateHardLinkW(ApiPath(to).c_str(), ApiPath(from).c_str(), nullptr)) return;
+        const DWORD code = GetLastError();
+        // A name that is taken stays as it is; volumes without hard links (FAT, some network
+        // shares) get a copy.
+        if (code == ERROR_ALREADY_EXISTS || code == ERROR_FILE_EXISTS) RaiseWin32Error(code);
+        copyFile(from, to);
+    });
 }
 
 bool Win32FileSystem::readOnly(const std::string& path) {
-    const DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
-    return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    return PlacedAt("Schreibschutz lesen", path, [&]() -> bool {
+        const DWORD attributes = Attributes(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+        return (attributes & FILE_ATTRIBUTE_READONLY) != 0;
+    });
 }
 
 void Win32FileSystem::setReadOnly(const std::string& path, bool readOnly) {
-    const DWORD attributes = Attributes(path);
-    if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
-    const DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
-                                  : attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
-    if (wanted != attributes && !SetFileAttributesW(ApiPath(path).c_str(), wanted)) {
-        RaiseLastError();
-    }
+    PlacedAt("Schreibschutz setzen", path, [&] {
+        const DWORD attributes = Attributes(path);
+        if (attributes == INVALID_FILE_ATTRIBUTES) RaiseLastError();
+        const DWORD wanted = readOnly ? attributes | FILE_ATTRIBUTE_READONLY
+                                      : attributes & ~static_cast<DWORD>(FILE_ATTRIBUTE_READONLY);
+        if (wanted != attributes && !SetFileAttributesW(ApiPath(path).c_str(), wanted)) {
+            RaiseLastError();
+        }
+    });
 }
 
 bool Win32FileSystem::fileExists(const std::string& path) {
@@ -242,10 +287,12 @@ bool Win32FileSystem::directoryExists(const std::string& path) {
 }
 
 void Win32FileSystem::createDirectory(const std::string& path) {
-    if (CreateDirectoryW(ApiPath(path).c_str(), nullptr)) return;
-    const DWORD code = GetLastError();
-    if (code == ERROR_ALREADY_EXISTS && directoryExists(path)) return;
-    RaiseWin32Error(code);
+    PlacedAt("Verzeichnis anlegen", path, [&] {
+        if (CreateDirectoryW(ApiPath(path).c_str(), nullptr)) return;
+        const DWORD code = GetLastError();
+        if (code == ERROR_ALREADY_EXISTS && directoryExists(path)) return;
+        RaiseWin32Error(code);
+    });
 }
 
 namespace {
@@ -253,7 +300,7 @@ namespace {
 std::unique_ptr<OutputFile> CreateForWriting(const std::string& path, DWORD disposition) {
     KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE, 0, nullptr, disposition,
                                   FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (file.valid()) return std::make_unique<Win32OutputFile>(std::move(file));
+    if (file.valid()) return std::make_unique<Win32OutputFile>(std::move(file), path);
     const DWORD code = GetLastError();
     // Only a new file's name can be taken already.
     if (code == ERROR_FILE_EXISTS) throw SystemError(err::kFileExists, static_cast<int>(code));
@@ -263,55 +310,63 @@ std::unique_ptr<OutputFile> CreateForWriting(const std::string& path, DWORD disp
 } // namespace
 
 std::unique_ptr<OutputFile> Win32FileSystem::createFile(const std::string& path) {
-    return CreateForWriting(path, CREATE_ALWAYS);
+    return PlacedAt("Anlegen", path, [&] { return CreateForWriting(path, CREATE_ALWAYS); });
 }
 
 std::unique_ptr<OutputFile> Win32FileSystem::createNewFile(const std::string& path) {
-    return CreateForWriting(path, CREATE_NEW);
+    return PlacedAt("Anlegen", path, [&] { return CreateForWriting(path, CREATE_NEW); });
 }
 
 Volume Win32FileSystem::volumeOf(const std::string& folder) {
-    ULARGE_INTEGER available{};
-    if (!GetDiskFreeSpaceExW(ApiPath(folder).c_str(), &available, nullptr, nullptr)) {
-        RaiseLastError();
-    }
-    const std::u16string drive = DriveOf(Utf8ToUtf16(folder));
-    std::wstring id(drive.begin(), drive.end());
-    CharUpperBuffW(id.data(), static_cast<DWORD>(id.size()));
-    return {Utf8(id), Utf16ToUtf8(drive), available.QuadPart};
+    return PlacedAt("Laufwerk abfragen", folder, [&]() -> Volume {
+        ULARGE_INTEGER available{};
+        if (!GetDiskFreeSpaceExW(ApiPath(folder).c_str(), &available, nullptr, nullptr)) {
+            RaiseLastError();
+        }
+        const std::u16string drive = DriveOf(Utf8ToUtf16(folder));
+        std::wstring id(drive.begin(), drive.end());
+        CharUpperBuffW(id.data(), static_cast<DWORD>(id.size()));
+        return {Utf8(id), Utf16ToUtf8(drive), available.QuadPart};
+    });
 }
 
 std::vector<std::string> Win32FileSystem::folderNames(const std::string& folder) {
-    std::wstring pattern = ApiPath(folder);
-    if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
-    pattern += L'*';
-    WIN32_FIND_DATAW found{};
-    // One request fetches many entries at a time; the short 8.3 names are not asked for.
-    const FindHandle search{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                             FindExSearchNameMatch, nullptr,
-                                             FIND_FIRST_EX_LARGE_FETCH)};
-    if (!search.valid()) RaiseLastError();
-    std::vector<std::string> names;
-    do {
-        const std::wstring_view name = found.cFileName;
-        if (name != L"." && name != L"..") names.push_back(Utf8(name));
-    } while (FindNextFileW(search.get(), &found));
-    if (GetLastError() != ERROR_NO_MORE_FILES) RaiseLastError();
-    return names;
+    return PlacedAt("Verzeichnis lesen", folder, [&]() -> std::vector<std::string> {
+        std::wstring pattern = ApiPath(folder);
+        if (!pattern.empty() && pattern.back() != L'\\') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW found{};
+        // One request fetches many entries at a time; the short 8.3 names are not asked for.
+        const FindHandle search{FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
+                                                 FindExSearchNameMatch, nullptr,
+                                                 FIND_FIRST_EX_LARGE_FETCH)};
+        if (!search.valid()) RaiseLastError();
+        std::vector<std::string> names;
+        do {
+            const std::wstring_view name = found.cFileName;
+            if (name != L"." && name != L"..") names.push_back(Utf8(name));
+        } while (FindNextFileW(search.get(), &found));
+        if (GetLastError() != ERROR_NO_MORE_FILES) RaiseLastError();
+        return names;
+    });
 }
 
 std::unique_ptr<InputFile> Win32FileSystem::openForReading(const std::string& path) {
-    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    return std::make_unique<Win32RandomAccessFile>(std::move(file));
+    return PlacedAt("Öffnen", path, [&]() -> std::unique_ptr<InputFile> {
+        KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!file.valid()) RaiseLastError();
+        return std::make_unique<Win32RandomAccessFile>(std::move(file), path);
+    });
 }
 
 std::unique_ptr<RandomAccessFile> Win32FileSystem::openForUpdate(const std::string& path) {
-    KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    return std::make_unique<Win32RandomAccessFile>(std::move(file));
+    return PlacedAt("Öffnen zum Ändern", path, [&]() -> std::unique_ptr<RandomAccessFile> {
+        KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_READ | GENERIC_WRITE, 0,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
+        if (!file.valid()) RaiseLastError();
+        return std::make_unique<Win32RandomAccessFile>(std::move(file), path);
+    });
 }
 
 std::string Win32FileSystem::nativePath(const std::string& path) {
@@ -319,20 +374,25 @@ std::string Win32FileSystem::nativePath(const std::string& path) {
 }
 
 void Win32FileSystem::syncFile(const std::string& path) {
-    // Flushing needs a handle that may write; the file is shared with whoever has it open.
-    const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE,
-                                        FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr)};
-    if (!file.valid()) RaiseLastError();
-    if (!FlushFileBuffers(file.get())) RaiseLastError();
+    PlacedAt("Auf den Datenträger schreiben", path, [&] {
+        // Flushing needs a handle that may write; the file is shared with whoever has it open.
+        const KernelHandle file{CreateFileW(ApiPath(path).c_str(), GENERIC_WRITE,
+                                            FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                            nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL,
+                                            nullptr)};
+        if (!file.valid()) RaiseLastError();
+        if (!FlushFileBuffers(file.get())) RaiseLastError();
+    });
 }
 
 // The moves of this file system write through (MOVEFILE_WRITE_THROUGH), and NTFS writes its
 // log of names in order: once a move has returned, the names before it are on the disk too.
 void Win32FileSystem::syncFolder(const std::string& folder) {
-    if (!directoryExists(folder)) {
-        throw SystemError(err::kPathNotFound, static_cast<int>(ERROR_PATH_NOT_FOUND));
-    }
+    PlacedAt("Verzeichnis auf den Datenträger schreiben", folder, [&] {
+        if (!directoryExists(folder)) {
+            throw SystemError(err::kPathNotFound, static_cast<int>(ERROR_PATH_NOT_FOUND));
+        }
+    });
 }
 
 // Flushing a whole volume needs an administrator's rights: files are flushed one by one.

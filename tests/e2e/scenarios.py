@@ -294,7 +294,7 @@ SCENARIOS = [
              restarts=1, after_report="restart", working_seen=True, placed=BUT_ORVVW,
              absent=("D:\\ORVEN32\\ORVVW.MDB",), bar_shots_at_box=2,
              log_lines=("Fehler 75 (Fehler beim Zugriff auf Pfad/Datei), Systemcode 183 beim "
-                        "Entpacken von ORVVW.MDB",
+                        "Entpacken von ORVVW.MDB; Verzeichnis anlegen: D:\\ORVDATA\\Sperre",
                         "Meldung \"ORVEN-Update installieren\" (Stil 16): ORVEN-Update nicht "
                         "vollständig installiert. /  / Es wurden 9 Dateien kopiert.")),
     Scenario("updater_in_archive", "the archive carries a new updater: it takes the running "

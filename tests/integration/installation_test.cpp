@@ -532,7 +532,7 @@ TEST(Installation, LeavesALogThatSaysWhereEachFileWentAndWhatTheUserSaw) {
         {"a failed row",
          "DATEN/BLOCKIERT",
          {"Fehler 75 (Fehler beim Zugriff auf Pfad/Datei), Systemcode 17 beim Entpacken von "
-          "ORVVW.MDB",
+          "ORVVW.MDB; Verzeichnis anlegen: C:\\DATEN\\BLOCKIERT",
           "Meldung \"Fehler\" (Stil 16): Fehler beim entpacken der Datei(en) ORVVW.MDB / Fehler "
           "= Fehler beim Zugriff auf Pfad/Datei",
           "Meldung \"ORVEN-Update installieren\" (Stil 16): ORVEN-Update nicht vollständig "

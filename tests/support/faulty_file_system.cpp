@@ -41,18 +41,18 @@ class FaultyOutputFile : public OutputFile {
 
 class FaultyInputFile : public InputFile {
   public:
-    FaultyInputFile(std::unique_ptr<InputFile> real, std::uint64_t failFrom, int number)
-        : real_(std::move(real)), failFrom_(failFrom), number_(number) {}
+    FaultyInputFile(std::unique_ptr<InputFile> real, std::uint64_t failFrom, RuntimeError error)
+        : real_(std::move(real)), failFrom_(failFrom), error_(std::move(error)) {}
     std::uint64_t size() override { return real_->size(); }
     void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        if (offset + size > failFrom_) throw RuntimeError(number_);
+        if (offset + size > failFrom_) throw error_;
         real_->readAt(offset, data, size);
     }
 
   private:
     std::unique_ptr<InputFile> real_;
     std::uint64_t failFrom_;
-    int number_;
+    RuntimeError error_;
 };
 
 // Opening counts as a file creation, each write and each cut as a write.
@@ -107,8 +107,8 @@ void FaultyFileSystem::failFrom(FileOp op, std::size_t k, int errorNumber) {
     fault_ = Fault{op, k, errorNumber, true, {}};
 }
 
-void FaultyFileSystem::failReadsFrom(std::uint64_t offset, int errorNumber) {
-    readFault_ = ReadFault{offset, errorNumber};
+void FaultyFileSystem::failReadsFrom(std::uint64_t offset, RuntimeError error) {
+    readFault_ = ReadFault{offset, std::move(error)};
 }
 
 void FaultyFileSystem::atOperation(std::size_t k, std::function<void()> action) {
@@ -271,7 +271,7 @@ std::unique_ptr<InputFile> FaultyFileSystem::openForReading(const std::string& p
     std::unique_ptr<InputFile> real = real_.openForReading(path);
     if (!readFault_) return real;
     return std::make_unique<FaultyInputFile>(std::move(real), readFault_->offset,
-                                             readFault_->number);
+                                             readFault_->error);
 }
 
 std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::string& path) {

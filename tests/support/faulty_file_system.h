@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/file_system.h"
+#include "platform/runtime_error.h"
 
 namespace orv::testing {
 
@@ -63,7 +64,7 @@ class FaultyFileSystem : public FileSystem {
     void endPrograms() { running_.clear(); }
 
     // Every read of a file opened for reading that reaches this offset raises the error.
-    void failReadsFrom(std::uint64_t offset, int errorNumber);
+    void failReadsFrom(std::uint64_t offset, RuntimeError error);
 
     // Runs the action just before the k-th operation overall (counted from 1, all kinds
     // together) is carried out; a crash test kills the process there.
@@ -123,7 +124,7 @@ class FaultyFileSystem : public FileSystem {
     };
     struct ReadFault {
         std::uint64_t offset;
-        int number;
+        RuntimeError error;
     };
 
     FileSystem& real_;

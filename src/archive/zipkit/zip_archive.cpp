@@ -110,8 +110,7 @@ class BlockSource {
             }
         } catch (const RuntimeError& error) {
             blockLength_ = 0;
-            // As an errno value, which ZipError() turns back into the same number.
-            zip_error_set(error_.get(), ZIP_ER_READ, ErrnoOfErrorNumber(error.number()));
+            SetReadFailure(*error_.get(), error);
             return -1;
         } catch (...) { // nothing may unwind through libzip
             blockLength_ = 0;

@@ -3,6 +3,11 @@
 namespace orv::zipkit {
 namespace {
 
+// libzip passes a source's error codes through unchanged; codes from here on are no libzip code
+// and carry a read failure of the file system: its number and what the system's code means.
+constexpr int kReadFailureBase = 0x4F520000;
+constexpr int kCauses = 4;
+
 int ErrorNumber(int zipCode, int systemCode) {
     switch (zipCode) {
     case ZIP_ER_NOENT:
@@ -48,7 +53,20 @@ RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode) 
                         systemCode == 0 ? Cause::Other : CauseOfErrno(systemCode)};
 }
 
+void SetReadFailure(zip_error_t& error, const RuntimeError& failure) {
+    const int code =
+        kReadFailureBase + failure.number() * kCauses + static_cast<int>(failure.cause());
+    zip_error_set(&error, code, failure.systemCode());
+}
+
 RuntimeError ZipError(const zip_error_t& error, const std::string& subject) {
+    const int zipCode = zip_error_code_zip(&error);
+    if (zipCode >= kReadFailureBase) {
+        const int number = (zipCode - kReadFailureBase) / kCauses;
+        const auto cause = static_cast<Cause>((zipCode - kReadFailureBase) % kCauses);
+        return RuntimeError{number, ErrorText(number) + ": " + subject,
+                            zip_error_code_system(&error), cause};
+    }
     const int systemCode =
         zip_error_system_type(&error) == ZIP_ET_SYS ? zip_error_code_system(&error) : 0;
     return ErrorAbout(ErrorNumber(zip_error_code_zip(&error), systemCode), subject, systemCode);
