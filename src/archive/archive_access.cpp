@@ -20,9 +20,9 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
         ProgressTarget* progress = nullptr;
         if (mask == "*.*") {
             overwriteAll = 1;
-            progress = &start_.statusTarget();
+            progress = &status_();
         } else if (text::UCase(mask) != "*ORVUPD.TXT") {
-            progress = &start_.statusTarget();
+            progress = &status_();
         }
         os_.log().note("Entpacken: " + mask + " nach " + targetDir + "\\");
         const std::int32_t count = zip_.UnZipEx(archivePath, targetDir + "\\", mask, overwriteAll,
@@ -42,7 +42,7 @@ std::int32_t ArchiveAccess::ExtractEntries(const std::string& archivePath, const
 
 bool ArchiveAccess::DeleteEntries(const std::string& archivePath, const std::string& mask) {
     try {
-        zip_.ZipDeleteFile(archivePath, mask, &start_.statusTarget());
+        zip_.ZipDeleteFile(archivePath, mask, &status_());
         return true;
     } catch (...) {
         const RuntimeError e = CurrentError();

@@ -3,18 +3,24 @@
 // failures and never let one reach the caller.
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <utility>
 
 #include "archive/zip_component.h"
 #include "platform/platform.h"
-#include "ui/start_window.h"
+#include "platform/windows.h"
 
 namespace orv {
 
 class ArchiveAccess {
   public:
-    ArchiveAccess(Platform& os, ZipComponent& zip, ui::StartWindow& start)
-        : os_(os), zip_(zip), start_(start) {}
+    // Where the component writes its progress: the status window's `txtStatus`, reached only
+    // by a call that shows progress, since reaching it loads the window.
+    using StatusTarget = std::function<ProgressTarget&()>;
+
+    ArchiveAccess(Platform& os, ZipComponent& zip, StatusTarget status)
+        : os_(os), zip_(zip), status_(std::move(status)) {}
 
     // Writes the archive's entries that match the mask into targetDir; returns the
     // component's count, or 0 after a failure.
@@ -28,7 +34,7 @@ class ArchiveAccess {
   private:
     Platform& os_;
     ZipComponent& zip_;
-    ui::StartWindow& start_;
+    StatusTarget status_;
     bool lastExtractionFailed_ = false;
 };
 

@@ -8,7 +8,8 @@ namespace orv {
 
 UpdateRun::UpdateRun(Platform& platform, ZipComponent& zip)
     : os(platform), Start(platform.startView(), platform.version()),
-      frmShellExecute(platform.launcherView()), modZip(platform, zip, Start) {}
+      frmShellExecute(platform.launcherView()),
+      modZip(platform, zip, [this]() -> ProgressTarget& { return Start.statusTarget(); }) {}
 
 void UpdateRun::addCopied(std::int32_t count) {
     const std::int64_t sum = std::int64_t{CopiedCount} + count;

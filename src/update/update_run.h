@@ -15,6 +15,9 @@ namespace orv {
 
 struct UpdateRun {
     UpdateRun(Platform& platform, ZipComponent& zip);
+    // Its parts refer to each other (modZip reaches Start): a run stays where it was made.
+    UpdateRun(const UpdateRun&) = delete;
+    UpdateRun& operator=(const UpdateRun&) = delete;
 
     Platform& os;
     // This run's hold on its installation, kept until the run ends.

@@ -151,5 +151,37 @@ class SetupDecisionsTest(unittest.TestCase):
                 self.assertEqual(prefix, "/w/prefix" if kind == "wow64" else "/w/prefix-win64")
 
 
+class LayersTest(unittest.TestCase):
+    """The configuration refuses a source that includes against the direction of the
+    dependencies (cmake/layers.cmake), and only such a source."""
+
+    def test_include_cases(self):
+        cases = [
+            # (file below src, its include, refused)
+            ("archive/removal.cpp", "update/main.h", True),
+            ("archive/zipkit/zipkit.cpp", "ui/start_window.h", True),
+            ("ui/start_window.cpp", "archive/zip_component.h", True),
+            ("platform/text.cpp", "env/environment.h", True),
+            ("posix/main.cpp", "win32/paths.h", True),
+            ("tools/new.cpp", "platform/text.h", True),  # a folder without a place
+            ("archive/zipkit/zipkit.cpp", "platform/text.h", False),
+            ("update/main.cpp", "archive/zip_component.h", False),
+            ("check/archive_check.cpp", "update/extraction_plan.h", False),
+            ("win32/main.cpp", "update/main.h", False),
+        ]
+        for source, include, refused in cases:
+            with self.subTest(source=source, include=include), \
+                    tempfile.TemporaryDirectory() as tmp:
+                path = Path(tmp) / source
+                path.parent.mkdir(parents=True)
+                path.write_text(f'#include <string>\n#include "{include}"\n')
+                result = subprocess.run(
+                    ["cmake", f"-DORV_LAYERS_ROOT={tmp}", "-P", str(ROOT / "cmake/layers.cmake")],
+                    capture_output=True, text=True, timeout=60)
+                self.assertEqual(result.returncode != 0, refused, result.stderr)
+                if refused:
+                    self.assertIn(source, result.stderr)
+
+
 if __name__ == "__main__":
     unittest.main()

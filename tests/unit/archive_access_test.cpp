@@ -7,6 +7,7 @@
 #include "archive/archive_access.h"
 #include "platform/runtime_error.h"
 #include "support/installation.h"
+#include "ui/start_window.h"
 
 namespace orv {
 namespace {
@@ -54,7 +55,8 @@ class ArchiveAccessTest : public ::testing::Test {
     Installation inst;
     RecordingZip zip;
     ui::StartWindow start{inst.os.start, {3, 0, 0}};
-    ArchiveAccess modZip{inst.os, zip, start};
+    ArchiveAccess modZip{inst.os, zip,
+                         [this]() -> ProgressTarget& { return start.statusTarget(); }};
     const std::string archivePath = "C:\\ORVEN32\\update\\orvupd.zip";
 };
 
