@@ -6,9 +6,9 @@
 
 namespace orv {
 
-UpdateRun::UpdateRun(Platform& platform, ZipComponent& zip)
-    : os(platform), Start(platform.startView(), platform.version()),
-      frmShellExecute(platform.launcherView()), modZip(platform, zip, Start) {}
+UpdateRun::UpdateRun(Platform& platform, ZipComponent& component)
+    : os(platform), zip(component), Start(platform.startView(), platform.version()),
+      frmShellExecute(platform.launcherView()), modZip(platform, component, Start) {}
 
 void UpdateRun::addCopied(std::int32_t count) {
     const std::int64_t sum = std::int64_t{CopiedCount} + count;

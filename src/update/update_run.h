@@ -14,9 +14,11 @@
 namespace orv {
 
 struct UpdateRun {
-    UpdateRun(Platform& platform, ZipComponent& zip);
+    UpdateRun(Platform& platform, ZipComponent& component);
 
     Platform& os;
+    // The zip component, for what the updater asks about archives beside the archive routines.
+    ZipComponent& zip;
     // This run's hold on its installation, kept until the run ends.
     std::unique_ptr<InstallationClaim> Claim;
     ui::StartWindow Start;
