@@ -15,11 +15,8 @@
 namespace orv::check {
 namespace {
 
-// The version file as the updater extracts it, and where it then looks for it.
-constexpr const char* kVersionMask = "*orvupd.txt";
+// The entry that the version file's stage writes where the updater then reads it.
 constexpr const char* kVersionFile = "orvupd.txt";
-// The updater reads no more of the version file's first line than this.
-constexpr std::size_t kVersionLineLimit = 64 * 1024;
 // An updater in the archive lands on the running one.
 constexpr const char* kUpdaterEntry = "UPDATE/orvupd.exe";
 
@@ -107,9 +104,9 @@ std::vector<std::string> Flaws(const std::string& line) {
     return flaws;
 }
 
-// One run of the updater over the archive: which entries are still in it, and what has been
-// found so far.
-class Run {
+// One run of the updater over the archive, its stages made on a simulation of the archive
+// routines: which entries are still in it, and what has been found so far.
+class Run : public ArchiveRoutines {
   public:
     Run(FileSystem& files, const std::string& archivePath, const InstallationDirs& dirs)
         : files_(files), archivePath_(archivePath),
@@ -127,12 +124,14 @@ class Run {
     }
 
     // One extraction as the updater makes it: every remaining entry the mask matches, checked
-    // before anything is written; after a count above 0 its entries leave the archive, and so
-    // do a failed row's (the version file's stays when it fails).
-    const Stage& extract(const std::string& number, const PlanRow& row, bool failedLeaves) {
+    // before anything is written. The first stage is the version file's, the rows follow.
+    Extraction extract(const PlanRow& row) override {
+        const std::string number =
+            result_.stages.empty() ? "V" : std::to_string(result_.stages.size());
         const std::vector<RowPlacement> placed =
             PlaceEntries({row}, remainingNames(), updaterArchive_);
-        Stage& stage = result_.stages.emplace_back(Stage{number, row, placed.front().entries});
+        Stage& stage =
+            result_.stages.emplace_back(Stage{number, row, placed.front().entries, 0, false, {}});
         const std::vector<std::size_t> taken = takenBy(stage);
 
         std::vector<std::string> names;
@@ -145,24 +144,34 @@ class Run {
                    zipkit::ErrorAbout(err::kZipDuplicateName,
                                       zipkit::PrintableName(reviews_[taken[k]].name)));
         }
-        if (stage.fails) {
-            if (!failedLeaves) return stage;
-        } else {
+        if (!stage.fails) {
             stage.count = static_cast<int>(std::count_if(
                 taken.begin(), taken.end(), [this](std::size_t i) { return !reviews_[i].folder; }));
         }
-        if (!row.removeAfterwards || (stage.count == 0 && !stage.fails)) return stage;
-        if (removalRefused_) {
-            noteRemovalRefused(stage);
-            return stage;
-        }
-        std::erase_if(remaining_, [&taken](std::size_t i) {
-            return std::find(taken.begin(), taken.end(), i) != taken.end();
-        });
-        return stage;
+        return {stage.count, stage.fails};
     }
 
-    void readVersion(const Stage& stage) {
+    // The removal after the last extraction: every remaining entry the mask matches leaves the
+    // archive, unless the archive refuses removals.
+    bool remove(const std::string& mask) override {
+        Stage& stage = result_.stages.back();
+        if (removalRefused_) {
+            noteRemovalRefused(stage);
+            return false;
+        }
+        std::erase_if(remaining_, [&](std::size_t i) {
+            if (!zipkit::MaskMatches(mask, zipkit::WithoutFolderMark(reviews_[i].name))) {
+                return false;
+            }
+            stage.removed.push_back(reviews_[i].name);
+            return true;
+        });
+        return true;
+    }
+
+    // The version file's first line, as the updater reads it after the version file's stage.
+    void readVersion() {
+        const Stage& stage = result_.stages.front();
         if (stage.fails || stage.count == 0) {
             add(FindingKind::Missing, "",
                 stage.entries.empty() ? std::string("Keine Versionsdatei orvupd.txt im Archiv.")
@@ -175,13 +184,13 @@ class Run {
         if (top == reviews_.end()) {
             add(FindingKind::Misplaced, zipkit::PrintableName(stage.entries.front().entry),
                 "Die Versionsdatei liegt nicht oben im Archiv: der Updater sucht sie als " +
-                    result_.dirs.installDir +
-                    "\\orv\\orvupd.txt und meldet sie als nicht "
+                    VersionFilePath(result_.dirs.installDir) +
+                    " und meldet sie als nicht "
                     "gefunden (oder liest die eines früheren Updates).");
             return;
         }
         const std::string start =
-            zipkit::ReadEntryStart(files_, archivePath_, top->index, kVersionLineLimit);
+            zipkit::ReadEntryStart(files_, archivePath_, top->index, kFirstLineLimit);
         if (start.empty()) {
             add(FindingKind::Refused, zipkit::PrintableName(top->name),
                 "Die Versionsdatei ist leer: das Lesen ihrer ersten Zeile scheitert (" +
@@ -210,7 +219,7 @@ class Run {
             const std::string_view name = FileName(placed.entry);
             for (const Stage& stage : result_.stages) {
                 const PlanRow& row = stage.row;
-                if (&stage == &last || !row.removeAfterwards) continue;
+                if (&stage == &last || !LeavesArchive(row)) continue;
                 if (!zipkit::MaskMatches(row.mask, name) ||
                     zipkit::MaskMatches(row.mask, zipkit::WithoutFolderMark(placed.entry))) {
                     continue;
@@ -381,12 +390,9 @@ bool IsProblem(const Finding& finding) {
 CheckResult CheckArchive(FileSystem& files, const std::string& archivePath,
                          const InstallationDirs& dirs) {
     Run run{files, archivePath, dirs};
-    // The version file is taken out and removed before the plan runs.
-    run.readVersion(run.extract("V", {kVersionMask, dirs.installDir + "\\ORV", true}, false));
-    int number = 0;
-    for (const PlanRow& row : ExtractionPlan(dirs)) {
-        run.extract(std::to_string(++number), row, true);
-    }
+    RunStage(VersionStage(dirs.installDir, true), run);
+    run.readVersion();
+    RunPlan(ExtractionPlan(dirs), run);
     run.reportRefusals();
     run.findMissedRows();
     run.findOverwrites();

@@ -56,6 +56,7 @@ struct Stage {
     std::vector<PlacedEntry> entries; // what it takes out of the archive, and where it writes it
     int count = 0;                    // the files the updater counts for it
     bool fails = false;               // an entry refused: nothing of it is written
+    std::vector<std::string> removed; // the entries that leave the archive after it
 };
 
 struct CheckResult {

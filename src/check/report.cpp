@@ -5,14 +5,13 @@
 
 #include "archive/signature.h"
 #include "archive/zipkit/entry_path.h"
+#include "env/environment.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 
 namespace orv::check {
 namespace {
 
-// The updater reads each INI value into a buffer of this size.
-constexpr std::size_t kIniBufferSize = 255;
 constexpr std::size_t kWidestColumn = 40;
 
 using Cells = std::vector<std::string>;

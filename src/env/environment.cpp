@@ -6,13 +6,6 @@
 #include "platform/text.h"
 
 namespace orv {
-namespace {
-
-// The size of the text buffers handed to the INI and Windows-directory calls.
-constexpr std::size_t kBufferSize = 255;
-
-} // namespace
-
 void ShowApplicationOpen(Platform& os) {
     const std::string message =
         "Sie haben die Anwendung 'Korvelin - ORVEN' geöffnet." + std::string(text::CRLF) +
@@ -41,10 +34,10 @@ bool ProbeFile(Platform& os, const std::string& path) {
 std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::string& section,
                          const std::string& key, const std::string& defaultValue) {
     try {
-        std::string buffer(kBufferSize, '\0');
+        std::string buffer(kIniBufferSize, '\0');
         if (!key.empty()) {
             const std::string value = text::Left(
-                os.profileString(section, key, "", kBufferSize, iniPath), kBufferSize - 1);
+                os.profileString(section, key, "", kIniBufferSize, iniPath), kIniBufferSize - 1);
             buffer.replace(0, std::min(value.size() + 1, buffer.size()), value + '\0');
         }
         std::erase(buffer, '\0');
@@ -59,7 +52,7 @@ std::string ReadIniValue(Platform& os, const std::string& iniPath, const std::st
 
 std::string GetWindowsDir(Platform& os) {
     try {
-        std::string buffer(kBufferSize, ' ');
+        std::string buffer(kIniBufferSize, ' ');
         const std::size_t length = os.windowsDirectory(buffer);
         return text::Left(buffer, length);
     } catch (const RuntimeError& e) {

@@ -2,6 +2,7 @@
 // How the updater looks at its surroundings: whether a file can be opened, the application's
 // INI values, the Windows directory. None of them lets a failure reach the caller.
 
+#include <cstddef>
 #include <string>
 
 #include "platform/platform.h"
@@ -10,6 +11,10 @@ namespace orv {
 
 // The title of boxes that have none of their own.
 inline constexpr const char* kProgramTitle = "ORVEN-Update";
+
+// The size of the text buffers handed to the INI and Windows-directory calls: an INI value
+// reads as at most one character less.
+inline constexpr std::size_t kIniBufferSize = 255;
 
 // True when the file could be opened for reading and closed again. A file that another
 // program holds shows the note that the application is open, and counts as missing; a file

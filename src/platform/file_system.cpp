@@ -7,7 +7,6 @@
 namespace orv {
 namespace {
 
-constexpr std::size_t kMaxFirstLine = 64 * 1024;
 constexpr std::size_t kLineChunk = 4096;
 
 // Where the name begins in a path.
@@ -86,7 +85,7 @@ std::string FirstLineOf(InputFile& file) {
     const std::uint64_t size = file.size();
     if (size == 0) throw RuntimeError(err::kPastEndOfFile);
     const std::size_t limit =
-        static_cast<std::size_t>(std::min<std::uint64_t>(size, kMaxFirstLine));
+        static_cast<std::size_t>(std::min<std::uint64_t>(size, kFirstLineLimit));
     std::string line;
     std::array<char, kLineChunk> chunk{};
     while (line.size() < limit) {

@@ -17,6 +17,9 @@ namespace orv {
 // equality or handed back to the platform.
 using FileTime = std::int64_t;
 
+// The most of a file's first line that the updater reads (readFirstLine).
+inline constexpr std::size_t kFirstLineLimit = 64 * 1024;
+
 // A file being written. Nothing is guaranteed to be on the disk before sync() returns; close()
 // alone promises nothing of the kind.
 class OutputFile {
@@ -105,7 +108,8 @@ class FileSystem {
     virtual void copyFile(const std::string& from, const std::string& to) = 0;
     virtual void deleteFile(const std::string& path) = 0;
     virtual FileTime modificationTime(const std::string& path) = 0;
-    // The first line, up to the first CR or LF. An empty file raises 62.
+    // The first line, up to the first CR or LF and at most kFirstLineLimit bytes. An empty
+    // file raises 62.
     virtual std::string readFirstLine(const std::string& path) = 0;
 
     // Moves a file over another in one step: the target is either the old or the new file.

@@ -11,13 +11,9 @@
 #include <vector>
 
 #include "archive/signature.h"
-#include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/known_folder.h"
 #include "archive/zipkit/mask.h"
-#include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/target_path.h"
-#include "archive/zipkit/temporary_files.h"
-#include "archive/zipkit/zipkit.h"
 #include "env/environment.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
@@ -153,7 +149,7 @@ void OpenStatusWindow(UpdateRun& run) {
 // makes it stale, and it is deleted.
 void DealWithLeftBackup(UpdateRun& run) {
     FileSystem& files = run.os.patientFiles();
-    if (zipkit::IsReducedCopyOf(files, run.ArchivePath, run.BackupPath)) {
+    if (run.zip.isReducedCopyOf(run.ArchivePath, run.BackupPath)) {
         Note(run, "Sicherung eines abgebrochenen Laufs über das Archiv gelegt: " + run.BackupPath);
         files.replaceFile(run.BackupPath, run.ArchivePath);
     } else {
@@ -227,19 +223,40 @@ std::string UpdateNote(const VersionLine& update) {
     return "Version " + update.label + " vom " + update.date + " wird installiert.";
 }
 
-std::string VersionFilePath(const UpdateRun& run) {
-    return run.InstallDir + "\\orv\\orvupd.txt";
+// The plan's stages made on the update archive, through the archive routines.
+class RunRoutines : public ArchiveRoutines {
+  public:
+    explicit RunRoutines(UpdateRun& run) : run_(run) {}
+    Extraction extract(const PlanRow& row) override {
+        const std::int32_t count =
+            run_.modZip.ExtractEntries(run_.ArchivePath, row.mask, row.target);
+        return {count, run_.modZip.lastExtractionFailed()};
+    }
+    bool remove(const std::string& mask) override {
+        return run_.modZip.DeleteEntries(run_.ArchivePath, mask);
+    }
+
+  private:
+    UpdateRun& run_;
+};
+
+// Where the stages' counts go: the run's 16-bit total.
+CountSink AddToCopiedCount(UpdateRun& run) {
+    return [&run](std::int32_t count) { run.addCopied(count); };
 }
 
-// Extracts the archive's version file into the application directory, without progress;
-// returns the count of the extraction.
-std::int32_t ExtractVersionFile(UpdateRun& run) {
-    return run.modZip.ExtractEntries(run.ArchivePath, "*orvupd.txt", run.InstallDir + "\\ORV");
+// Extracts the archive's version file into the application directory, without progress, and
+// takes it out of the archive; returns the count of the extraction.
+std::int32_t ExtractVersionFile(UpdateRun& run, bool startedByApplication) {
+    RunRoutines routines{run};
+    return RunStage(VersionStage(run.InstallDir, startedByApplication), routines,
+                    AddToCopiedCount(run))
+        .extraction.count;
 }
 
 VersionLine ReadUpdateVersion(UpdateRun& run) {
     const VersionLine update =
-        ParseVersionLine(run.os.patientFiles().readFirstLine(VersionFilePath(run)));
+        ParseVersionLine(run.os.patientFiles().readFirstLine(VersionFilePath(run.InstallDir)));
     run.UpdateKey = update.key;
     run.UpdateLabel = update.label;
     Note(run, "Version im Archiv: \"" + update.date + update.label + "\" (Schlüssel " +
@@ -258,16 +275,14 @@ const std::string kNotInArchive =
 
 // Started by the application: compare the update's version with the installed one.
 bool ConfirmAgainstInstalled(UpdateRun& run) {
-    const std::int32_t count = ExtractVersionFile(run);
+    const std::int32_t count = ExtractVersionFile(run, true);
     if (count <= 0) {
         run.Message = kNotInArchive + CRLF + CRLF + kInstallAnyway;
         return Ask(run);
     }
-    run.addCopied(count);
-    run.modZip.DeleteEntries(run.ArchivePath, "*orvupd.txt");
-    if (!ProbeFile(run.os, VersionFilePath(run))) {
-        run.Message = "Die Versionsdatei " + VersionFilePath(run) + " wurde nicht gefunden." +
-                      CRLF + CRLF + kInstallAnyway;
+    if (!ProbeFile(run.os, VersionFilePath(run.InstallDir))) {
+        run.Message = "Die Versionsdatei " + VersionFilePath(run.InstallDir) +
+                      " wurde nicht gefunden." + CRLF + CRLF + kInstallAnyway;
         return Ask(run);
     }
     const VersionLine update = ReadUpdateVersion(run);
@@ -301,10 +316,9 @@ bool ConfirmAgainstInstalled(UpdateRun& run) {
 // Started by hand: the installed version is unknown; say which one the archive holds.
 bool ConfirmWithoutInstalled(UpdateRun& run) {
     run.VersionNote.clear();
-    const std::int32_t count = ExtractVersionFile(run);
+    const std::int32_t count = ExtractVersionFile(run, false);
     if (count > 0) {
-        run.modZip.DeleteEntries(run.ArchivePath, "*orvupd.txt");
-        if (ProbeFile(run.os, VersionFilePath(run))) {
+        if (ProbeFile(run.os, VersionFilePath(run.InstallDir))) {
             run.VersionNote = UpdateNote(ReadUpdateVersion(run)) + CRLF + CRLF;
         } else {
             run.VersionNote = kNotInArchive + CRLF + CRLF;
@@ -361,7 +375,7 @@ struct Target {
 // its row makes it, or fails with its own box.
 std::vector<Target> TargetsOfPlan(UpdateRun& run) {
     FileSystem& files = run.os.files();
-    const zipkit::StoredEntries stored = zipkit::EntriesOf(run.os.patientFiles(), run.ArchivePath);
+    const StoredEntries stored = run.zip.entriesOf(run.ArchivePath);
     const std::vector<RowPlacement> rows =
         PlaceEntries(ExtractionPlan(Dirs(run)), stored.names, run.ArchivePath);
     std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
@@ -543,7 +557,7 @@ bool ReadyToInstall(UpdateRun& run) {
 // now; what still resists stays for the next run.
 void RemoveUpdatersLeftovers(UpdateRun& run) {
     try {
-        zipkit::RemoveLeftovers(run.os.patientFiles(), run.os.ownDirectory() + "\\orvupd.exe");
+        run.zip.removeLeftovers(run.os.ownDirectory() + "\\orvupd.exe");
     } catch (const RuntimeError&) {
     }
 }
@@ -557,18 +571,12 @@ void Install(UpdateRun& run) {
     run.Start.setLabelVisible(false);
     run.Start.refreshLabel();
 
-    for (const PlanRow& row : ExtractionPlan(Dirs(run))) {
-        const std::int32_t count = run.modZip.ExtractEntries(run.ArchivePath, row.mask, row.target);
-        const bool failed = run.modZip.lastExtractionFailed();
-        if (failed) run.InstallIncomplete = true;
-        if (!row.removeAfterwards) {
-            run.addCopied(count);
-        } else if (count > 0 || failed) {
-            run.addCopied(count);
-            // The entries of a failed row leave the archive too: the last row must not put a
-            // database into the installation directory because its own row could not place it.
-            if (!run.modZip.DeleteEntries(run.ArchivePath, row.mask)) run.InstallIncomplete = true;
-        }
+    // A row that failed, or whose entries could not leave the archive, makes the installation
+    // incomplete, and the report says so.
+    RunRoutines routines{run};
+    for (const StageOutcome& row :
+         RunPlan(ExtractionPlan(Dirs(run)), routines, AddToCopiedCount(run))) {
+        if (row.extraction.failed || row.removalFailed) run.InstallIncomplete = true;
     }
 
     run.StatusShown = false;
@@ -682,11 +690,6 @@ void Main(Platform& os, ZipComponent& zip) {
     if (ending == Ending::ThroughExit) ExitSection(run);
     os.log().note("Ende");
     os.log().close();
-}
-
-void Main(Platform& os) {
-    zipkit::Zipkit zipkit{os.patientFiles(), &os.log()};
-    Main(os, zipkit);
 }
 
 } // namespace orv

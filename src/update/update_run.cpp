@@ -6,10 +6,10 @@
 
 namespace orv {
 
-UpdateRun::UpdateRun(Platform& platform, ZipComponent& zip)
-    : os(platform), Start(platform.startView(), platform.version()),
+UpdateRun::UpdateRun(Platform& platform, ZipComponent& component)
+    : os(platform), zip(component), Start(platform.startView(), platform.version()),
       frmShellExecute(platform.launcherView()),
-      modZip(platform, zip, [this]() -> ProgressTarget& { return Start.statusTarget(); }) {}
+      modZip(platform, component, [this]() -> ProgressTarget& { return Start.statusTarget(); }) {}
 
 void UpdateRun::addCopied(std::int32_t count) {
     const std::int64_t sum = std::int64_t{CopiedCount} + count;

@@ -14,12 +14,14 @@
 namespace orv {
 
 struct UpdateRun {
-    UpdateRun(Platform& platform, ZipComponent& zip);
+    UpdateRun(Platform& platform, ZipComponent& component);
     // Its parts refer to each other (modZip reaches Start): a run stays where it was made.
     UpdateRun(const UpdateRun&) = delete;
     UpdateRun& operator=(const UpdateRun&) = delete;
 
     Platform& os;
+    // The zip component, for what the updater asks about archives beside the archive routines.
+    ZipComponent& zip;
     // This run's hold on its installation, kept until the run ends.
     std::unique_ptr<InstallationClaim> Claim;
     ui::StartWindow Start;

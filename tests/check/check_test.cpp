@@ -3,15 +3,23 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <fstream>
+#include <iterator>
+#include <optional>
 #include <sstream>
 
 #include "check/report.h"
+#include "platform/runtime_error.h"
 #include "posix/ini_file.h"
 #include "posix/posix_file_system.h"
+#include "support/forwarding_zip.h"
+#include "support/installation.h"
 #include "support/minisign.h"
 #include "support/sandbox.h"
 #include "support/zip_writer.h"
+#include "update/main.h"
 
 namespace orv::check {
 namespace {
@@ -315,6 +323,123 @@ TEST(ArchiveCheck, RefusesToGuessWithoutArchiveOrWithAMissingIni) {
     EXPECT_EQ(Check({}).status, kArchiveUnreadable);
     EXPECT_EQ(Check({"--key", sandbox.path("fehlt.pub"), sandbox.path("orvupd.zip")}).status,
               kArchiveUnreadable);
+}
+
+// The updater and the check make the same stages on an archive: each extraction counts the
+// same, fails alike, and the same entries leave the archive after it.
+struct StageRecord {
+    std::string mask;
+    int count = 0;
+    bool failed = false;
+    std::vector<std::string> removed; // sorted
+};
+
+// The updater's own component, watched: what each extraction returned or whether it failed,
+// and which entries each removal took out of the archive.
+class WatchedZip : public orv::testing::ForwardingZip {
+  public:
+    using ForwardingZip::ForwardingZip;
+    std::int32_t UnZipEx(const std::string& archive, const std::string& target,
+                         const std::string& mask, std::int32_t overwrite, const char* password,
+                         std::int32_t options, ProgressTarget* progress) override {
+        StageRecord& stage = stages.emplace_back(StageRecord{mask, 0, true, {}});
+        stage.count =
+            ForwardingZip::UnZipEx(archive, target, mask, overwrite, password, options, progress);
+        stage.failed = false;
+        return stage.count;
+    }
+    void ZipDeleteFile(const std::string& archive, const std::string& mask,
+                       ProgressTarget* progress) override {
+        const std::vector<std::string> before = namesIn(archive);
+        ForwardingZip::ZipDeleteFile(archive, mask, progress);
+        const std::vector<std::string> after = namesIn(archive);
+        std::set_difference(before.begin(), before.end(), after.begin(), after.end(),
+                            std::back_inserter(stages.back().removed));
+    }
+
+    std::vector<StageRecord> stages;
+
+  private:
+    std::vector<std::string> namesIn(const std::string& archive) {
+        std::vector<std::string> names = entriesOf(archive).names;
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+};
+
+std::vector<StageRecord> StagesOfCheck(const CheckResult& result) {
+    std::vector<StageRecord> stages;
+    for (const Stage& stage : result.stages) {
+        std::vector<std::string> removed = stage.removed;
+        std::sort(removed.begin(), removed.end());
+        stages.push_back({stage.row.mask, stage.count, stage.fails, removed});
+    }
+    return stages;
+}
+
+// Runs the updater (started by the application, every question answered Yes) and the check on
+// the archive, and compares their stages.
+void ExpectUpdaterAndCheckAgree(const std::string& archive) {
+    orv::testing::Installation inst;
+    inst.box.makeDirectory("ORVEN32/update");
+    std::filesystem::copy_file(archive, inst.file(orv::testing::Installation::kArchive));
+    WatchedZip zip{inst.os.patientFiles()};
+    Main(inst.os, zip);
+
+    posix::PosixFileSystem files;
+    const InstallationDirs dirs = DirsOf("C:\\ORVEN32", "C:\\DATEN", "C:\\DATEN\\VW", "");
+    std::optional<CheckResult> checked;
+    try {
+        checked = CheckArchive(files, archive, dirs);
+    } catch (const RuntimeError&) {
+        // Unreadable: every extraction of the updater fails, and nothing leaves the archive.
+        for (const StageRecord& stage : zip.stages) {
+            EXPECT_TRUE(stage.failed) << stage.mask;
+            EXPECT_TRUE(stage.removed.empty()) << stage.mask;
+        }
+        return;
+    }
+    const std::vector<StageRecord> expected = StagesOfCheck(*checked);
+    // Only a version file whose line cannot be read ends the updater before its rows.
+    if (zip.stages.size() < expected.size()) {
+        EXPECT_EQ(zip.stages.size(), 1u);
+        EXPECT_FALSE(checked->version.line);
+    }
+    // A name that the check finds too long is the file system's to refuse, not the plan's: the
+    // updater's row fails on it where the check counts the row's entries.
+    const bool tooLong = std::ranges::any_of(
+        checked->findings, [](const Finding& f) { return f.kind == FindingKind::TooLong; });
+    for (std::size_t i = 0; i < std::min(zip.stages.size(), expected.size()); ++i) {
+        SCOPED_TRACE(expected[i].mask);
+        EXPECT_EQ(zip.stages[i].mask, expected[i].mask);
+        EXPECT_EQ(zip.stages[i].removed, expected[i].removed);
+        if (tooLong && zip.stages[i].failed && !expected[i].failed) continue;
+        EXPECT_EQ(zip.stages[i].count, expected[i].count);
+        EXPECT_EQ(zip.stages[i].failed, expected[i].failed);
+    }
+}
+
+TEST_P(ArchiveCheck, AgreesWithTheUpdater) {
+    const orv::testing::Sandbox sandbox;
+    testing::WriteZip(sandbox.path("orvupd.zip"), GetParam().entries);
+    ExpectUpdaterAndCheckAgree(sandbox.path("orvupd.zip"));
+}
+
+TEST(ArchiveCheck, AgreesWithTheUpdaterOnTheZipComponentsArchives) {
+    const std::string archives = ORV_ZIPKIT_ARCHIVES;
+    if (!std::ifstream(archives + "/complete")) GTEST_SKIP() << "no test archives (Python)";
+    std::vector<std::string> paths;
+    for (const auto& item : std::filesystem::directory_iterator(archives)) {
+        if (item.is_regular_file() && item.path().extension() == ".zip") {
+            paths.push_back(item.path().string());
+        }
+    }
+    std::sort(paths.begin(), paths.end());
+    EXPECT_GE(paths.size(), 20u);
+    for (const std::string& path : paths) {
+        SCOPED_TRACE(path);
+        ExpectUpdaterAndCheckAgree(path);
+    }
 }
 
 } // namespace

@@ -44,6 +44,9 @@ class RecordingZip : public ZipComponent {
             {.what = "ZipDeleteFile", .archive = archivePath, .mask = mask, .progress = progress});
         if (failure) throw *failure;
     }
+    StoredEntries entriesOf(const std::string&) override { return {}; }
+    bool isReducedCopyOf(const std::string&, const std::string&) override { return false; }
+    void removeLeftovers(const std::string&) override {}
 
     std::vector<Call> calls;
     std::int32_t count = 3;

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "archive/zip_component.h"
 #include "platform/file_system.h"
 
 namespace orv::zipkit {
@@ -14,10 +15,7 @@ namespace orv::zipkit {
 // An archive that cannot be read raises the same error that extracting from it would.
 std::vector<std::string> EntryNames(FileSystem& files, const std::string& archivePath);
 
-struct StoredEntries {
-    std::vector<std::string> names;   // as EntryNames gives them
-    std::vector<std::uint64_t> sizes; // unpacked, as the archive states them
-};
+using StoredEntries = orv::StoredEntries;
 
 // The names and unpacked sizes of every entry, in the archive's order.
 StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath);

@@ -1,9 +1,12 @@
 #include "archive/zipkit/zipkit.h"
 
+#include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/extraction.h"
 #include "archive/zipkit/progress.h"
+#include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/removal.h"
 #include "archive/zipkit/target_path.h"
+#include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zip_archive.h"
 
 namespace orv::zipkit {
@@ -36,6 +39,18 @@ void Zipkit::ZipDeleteFile(const std::string& archivePath, const std::string& ma
         log_->note("Aus dem Archiv entfernt: " + mask + " (" + std::to_string(removed) +
                    " Einträge)");
     }
+}
+
+StoredEntries Zipkit::entriesOf(const std::string& archivePath) {
+    return EntriesOf(files_, archivePath);
+}
+
+bool Zipkit::isReducedCopyOf(const std::string& archivePath, const std::string& backupPath) {
+    return IsReducedCopyOf(files_, archivePath, backupPath);
+}
+
+void Zipkit::removeLeftovers(const std::string& target) {
+    RemoveLeftovers(files_, target);
 }
 
 } // namespace orv::zipkit

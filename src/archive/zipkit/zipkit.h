@@ -1,6 +1,7 @@
 #pragma once
-// zipkit: the updater's zip component, built on libzip. Three calls, as the updater makes
-// them. Failures raise RuntimeError with a German description.
+// zipkit: the updater's zip component, built on libzip. Its three calls, as the updater makes
+// them, and what the updater asks about archives. Failures raise RuntimeError with a German
+// description.
 
 #include <cstdint>
 #include <string>
@@ -34,6 +35,10 @@ class Zipkit : public ZipComponent {
     // a valid zip before and after; removing nothing leaves the file untouched.
     void ZipDeleteFile(const std::string& archivePath, const std::string& mask,
                        ProgressTarget* progress) override;
+
+    StoredEntries entriesOf(const std::string& archivePath) override;
+    bool isReducedCopyOf(const std::string& archivePath, const std::string& backupPath) override;
+    void removeLeftovers(const std::string& target) override;
 
   private:
     FileSystem& files_;
