@@ -3,6 +3,7 @@
 from __future__ import annotations
 
 import dataclasses
+import functools
 import hashlib
 import random
 import shutil
@@ -44,6 +45,30 @@ class LargeEntry:
     name: str
     megabytes: int
     seed: int = 1
+
+
+@dataclasses.dataclass(frozen=True)
+class SeededEntry:
+    """An entry of this many bytes, made when the archive is written and the same for the same
+    seed: text of a small vocabulary (about 4:1 under deflate), or for a program pieces of text
+    and of random bytes (about 1.5:1)."""
+
+    name: str
+    size: int
+    seed: int
+    program: bool = False
+
+
+@dataclasses.dataclass(frozen=True)
+class UpdateShape:
+    """A delivered update as an author makes one: the version file, one database for each row
+    of the plan that names one (megabytes each, in the rows' order), programs for each row of
+    a kind ("*.DLL") in SYSTEM and some in orv, and many small files in folders below orv."""
+
+    database_megabytes: tuple
+    programs: int
+    small_files: int
+    seed: int
 
 
 @dataclasses.dataclass(frozen=True)
@@ -115,6 +140,46 @@ def large_digest(entry: LargeEntry) -> str:
     return digest.hexdigest()
 
 
+@functools.lru_cache(maxsize=1)
+def _vocabulary() -> tuple:
+    rng = random.Random(4711)
+    return tuple("".join(rng.choice("abcdefghijklmnopqrstuvwxyzäöü") for _ in range(rng.randint(2, 9)))
+                 for _ in range(4000))
+
+
+def seeded_data(entry: SeededEntry) -> bytes:
+    rng = random.Random(entry.seed)
+
+    def text(size: int) -> bytes:
+        return " ".join(rng.choices(_vocabulary(), k=size // 5 + 1)).encode("utf-8")[:size]
+
+    if not entry.program:
+        return text(entry.size)
+    pieces = [rng.randbytes(4096) if rng.random() < 0.5 else text(4096)
+              for _ in range(entry.size // 4096 + 1)]
+    return b"".join(pieces)[:entry.size]
+
+
+def update_entries(shape: UpdateShape, masks: list) -> tuple:
+    """The entries of an update of this shape for the plan's rows (their masks in order): a row
+    without wildcards names a database, a row "*.<EXT>" other than "*.*" a kind of program."""
+    rng = random.Random(shape.seed)
+    databases = [m for m in masks if "*" not in m and "?" not in m]
+    kinds = [m[1:] for m in masks if m.startswith("*.") and m != "*.*"]
+    entries = [Entry("orvupd.txt", b"15.03.2025 3.1\r\n")]
+    for n, (name, megabytes) in enumerate(zip(databases, shape.database_megabytes)):
+        entries.append(LargeEntry(name, megabytes, seed=shape.seed + n))
+    for n in range(shape.programs):
+        kind = n % (len(kinds) + 1)
+        name = f"orv/ORVWERK{n:02}.EXE" if kind == len(kinds) else f"SYSTEM/ORV{n:02}{kinds[kind]}"
+        entries.append(SeededEntry(name, rng.randint(200 << 10, 2200 << 10), rng.getrandbits(32), True))
+    folders = ["orv/hilfe", "orv/vorlagen", "orv/bilder", "orv/berichte", "orv/vorlagen/briefe"]
+    for n in range(shape.small_files):
+        entries.append(SeededEntry(f"{folders[n % len(folders)]}/datei{n:04}.txt",
+                                   rng.randint(1 << 10, 50 << 10), rng.getrandbits(32)))
+    return tuple(entries)
+
+
 def file_digest(path: Path) -> str:
     digest = hashlib.sha256()
     with path.open("rb") as data:
@@ -124,11 +189,12 @@ def file_digest(path: Path) -> str:
 
 
 def write_archive(path: Path, entries: tuple, cache: Path) -> None:
-    """Writes an archive; archives with large entries are made once and kept in the cache."""
+    """Writes an archive; archives with large or seeded entries are made once and kept in the
+    cache."""
     entries = tuple(dataclasses.replace(e, data=public_key(cache, e.data.name))
                     if isinstance(e, Entry) and isinstance(e.data, PublicKey) else e
                     for e in entries)
-    if any(isinstance(e, LargeEntry) for e in entries):
+    if any(isinstance(e, (LargeEntry, SeededEntry)) for e in entries):
         key = hashlib.sha256(repr(entries).encode()).hexdigest()[:16]
         cached = cache / f"archive-{key}.zip"
         if not cached.exists():
@@ -150,4 +216,5 @@ def _write_zip(path: Path, entries: tuple) -> None:
                     for piece in large_data(e):
                         out.write(piece)
             else:
-                archive.writestr(info, e.data, compresslevel=6)
+                data = seeded_data(e) if isinstance(e, SeededEntry) else e.data
+                archive.writestr(info, data, compresslevel=6)
