@@ -8,7 +8,7 @@
 
 int main() {
     for (const orv::PlanRow& row : orv::ExtractionPlan(orv::DirsOf("", "", "", ""))) {
-        std::printf("%s %s\n", row.mask.c_str(), row.removeAfterwards ? "remove" : "keep");
+        std::printf("%s %s\n", row.mask.c_str(), orv::LeavesArchive(row) ? "remove" : "keep");
     }
     return 0;
 }
