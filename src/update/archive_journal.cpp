@@ -6,6 +6,8 @@
 
 #include <zlib.h>
 
+#include "platform/runtime_error.h"
+
 namespace orv {
 namespace {
 
@@ -134,13 +136,16 @@ std::uint32_t BlockCrcs::extend(std::uint32_t crc, InputFile& file, std::uint64_
                                 std::uint64_t length) const {
     std::vector<char> buffer;
     while (length > 0) {
-        const std::uint64_t block = at / kBlock;
+        const std::uint64_t index = at / kBlock;
         const std::uint64_t within = at % kBlock;
-        if (within == 0 && block < crcs_.size() && known_[block] && length >= lengths_[block]) {
-            crc = static_cast<std::uint32_t>(crc32_combine(crc, crcs_[block], lengths_[block]));
-            at += lengths_[block];
-            length -= lengths_[block];
-            continue;
+        if (within == 0 && index < crcs_.size()) {
+            const auto block = static_cast<std::size_t>(index);
+            if (known_[block] && length >= lengths_[block]) {
+                crc = static_cast<std::uint32_t>(crc32_combine(crc, crcs_[block], lengths_[block]));
+                at += lengths_[block];
+                length -= lengths_[block];
+                continue;
+            }
         }
         const auto size = static_cast<std::size_t>(std::min(length, kBlock - within));
         buffer.resize(size);
@@ -154,19 +159,29 @@ std::uint32_t BlockCrcs::extend(std::uint32_t crc, InputFile& file, std::uint64_
 
 void BlockCrcs::changed(std::uint64_t at, std::optional<std::uint64_t> length) {
     if (length && *length == 0) return;
-    const std::uint64_t first = at / kBlock;
-    const std::uint64_t last = length ? (at + *length + kBlock - 1) / kBlock : known_.size();
-    for (std::uint64_t block = first; block < std::min<std::uint64_t>(last, known_.size());
-         ++block) {
+    const std::uint64_t count = known_.size();
+    const auto first = static_cast<std::size_t>(std::min(at / kBlock, count));
+    const auto last = static_cast<std::size_t>(
+        length ? std::min((at + *length + kBlock - 1) / kBlock, count) : count);
+    for (std::size_t block = first; block < last; ++block)
         known_[block] = false;
-    }
 }
 
 void ArchiveJournal::begin(const std::string& archivePath, const std::string& recordPath) {
     const std::unique_ptr<InputFile> file = real_.openForReading(archivePath);
     BlockCrcs crcs{*file};
     const RunRecord record{crcs.whole(), real_.modificationTime(archivePath), {}};
-    WriteRecord(real_, recordPath, record);
+    try {
+        WriteRecord(real_, recordPath, record);
+    } catch (const RuntimeError&) {
+        // The archive is not changed without the record on the disk, and no record stays of a
+        // run that did not begin.
+        try {
+            RemoveRecord(real_, recordPath);
+        } catch (const RuntimeError&) {
+        }
+        throw;
+    }
     watched_.emplace(Watched{real_.nativePath(archivePath), recordPath, record, std::move(crcs)});
 }
 

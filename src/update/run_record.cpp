@@ -139,13 +139,22 @@ std::optional<RunRecord> ReadRecord(FileSystem& files, const std::string& path) 
 void WriteRecord(FileSystem& files, const std::string& path, const RunRecord& record) {
     const std::string staging = StagingPathOf(path);
     const std::string text = RecordText(record);
-    {
-        const std::unique_ptr<OutputFile> out = files.createFile(staging);
-        out->write(text.data(), text.size());
-        out->sync();
-        out->close();
+    try {
+        {
+            const std::unique_ptr<OutputFile> out = files.createFile(staging);
+            out->write(text.data(), text.size());
+            out->sync();
+            out->close();
+        }
+        files.replaceFile(staging, path);
+    } catch (const RuntimeError&) {
+        // The record under its name stays as it was; the half-made one goes.
+        try {
+            if (files.fileExists(staging)) files.deleteFile(staging);
+        } catch (const RuntimeError&) {
+        }
+        throw;
     }
-    files.replaceFile(staging, path);
     files.syncFolder(FolderOf(path));
 }
 
