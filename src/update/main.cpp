@@ -18,7 +18,9 @@
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "ui/start_window.h"
+#include "update/archive_journal.h"
 #include "update/extraction_plan.h"
+#include "update/run_record.h"
 #include "update/update_run.h"
 #include "update/version_line.h"
 
@@ -123,6 +125,7 @@ bool LocateIni(UpdateRun& run) {
 bool LocateArchive(UpdateRun& run) {
     run.ArchivePath = run.InstallDir + "\\update\\orvupd.zip";
     run.BackupPath = run.ArchivePath + "$$$";
+    run.RecordPath = run.InstallDir + "\\update\\orvupd.run";
     if (!ProbeFile(run.os, run.ArchivePath)) {
         run.Message = "Die Update-Datei orvupd.zip ist nicht im Verzeichnis " + run.InstallDir +
                       "\\update vorhanden." + CRLF;
@@ -143,10 +146,9 @@ void OpenStatusWindow(UpdateRun& run) {
     run.Start.refreshLabel();
 }
 
-// A backup left by a run that was stopped before its exit (a crash, a power cut) is the only
-// whole copy of the update when the archive is what that run left of it: then it goes back
-// over the archive, so that this run installs the whole update. A newly delivered archive
-// makes it stale, and it is deleted.
+// A backup left without a record of its run, by a build that kept none: the only whole copy
+// of the update when the archive is what that run left of it, and then it goes back over the
+// archive, so that this run installs the whole update. Otherwise it is stale, and deleted.
 void DealWithLeftBackup(UpdateRun& run) {
     FileSystem& files = run.os.patientFiles();
     if (run.zip.isReducedCopyOf(run.ArchivePath, run.BackupPath)) {
@@ -156,6 +158,73 @@ void DealWithLeftBackup(UpdateRun& run) {
         Note(run, "Veraltete Sicherung gelöscht: " + run.BackupPath);
         files.deleteFile(run.BackupPath);
     }
+}
+
+// The record of an interrupted run says what the archive found is. What that run made of its
+// delivery gets the delivery back from the backup, and the whole update is installed again;
+// the delivery itself, unchanged, and anything delivered since (whole or damaged) stay as they
+// are, and a backup beside them goes. The backup is gone, or back under the archive's name, on
+// the disk before the record goes.
+void ActOnRecord(UpdateRun& run, const RunRecord& record) {
+    FileSystem& files = run.os.patientFiles();
+    const std::string folder = run.InstallDir + "\\update";
+    const bool backupLeft = files.fileExists(run.BackupPath);
+    const ContentState archive = ContentOf(files, run.ArchivePath);
+    Note(run, "Protokoll eines abgebrochenen Laufs gefunden: " + run.RecordPath +
+                  "; geliefert war ein Archiv mit " + Described(record.delivered) +
+                  ", jetzt liegt eines mit " + Described(archive) + " da");
+    switch (Judge(record, archive)) {
+    case FoundArchive::Delivery:
+        Note(run, "Das Archiv ist die Lieferung des abgebrochenen Laufs, unverändert");
+        break;
+    case FoundArchive::WorkingCopy:
+        if (backupLeft && ContentOf(files, run.BackupPath) == record.delivered) {
+            Note(run, "Das Archiv ist, was der abgebrochene Lauf aus seiner Lieferung gemacht "
+                      "hat: die Sicherung wird darübergelegt, das ganze Update neu installiert");
+            files.replaceFile(run.BackupPath, run.ArchivePath);
+            files.syncFolder(folder);
+            return;
+        }
+        Note(run, "Das Archiv ist, was der abgebrochene Lauf aus seiner Lieferung gemacht hat, "
+                  "aber keine Sicherung hält die Lieferung: das Archiv bleibt, wie es ist");
+        break;
+    case FoundArchive::Other:
+        Note(run, "Das Archiv ist seit dem abgebrochenen Lauf neu geliefert worden; es wird "
+                  "nicht gegen die Sicherung getauscht");
+        break;
+    }
+    if (backupLeft) {
+        files.deleteFile(run.BackupPath);
+        files.syncFolder(folder);
+        Note(run, "Sicherung des abgebrochenen Laufs gelöscht: " + run.BackupPath);
+    }
+}
+
+// What a run that did not reach its end left beside the archive: its record, which decides, or
+// a backup alone, from a build that kept no record.
+void DealWithInterruptedRun(UpdateRun& run) {
+    FileSystem& files = run.os.patientFiles();
+    std::optional<RunRecord> record;
+    try {
+        record = ReadRecord(files, run.RecordPath);
+    } catch (const RuntimeError& error) {
+        Note(run, "Protokoll eines abgebrochenen Laufs nicht lesbar, es wird entfernt: " +
+                      run.RecordPath + ", " + ErrorForLog(error));
+        RemoveRecord(files, run.RecordPath);
+    }
+    if (!record) {
+        if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
+        return;
+    }
+    ActOnRecord(run, *record);
+    RemoveRecord(files, run.RecordPath);
+    Note(run, "Protokoll des abgebrochenen Laufs entfernt: " + run.RecordPath);
+}
+
+// The record of this run, on the disk before the archive is copied or changed.
+void BeginRecord(UpdateRun& run) {
+    run.Journal->begin(run.ArchivePath, run.RecordPath);
+    Note(run, "Protokoll des Laufs angelegt: " + run.RecordPath);
 }
 
 // An installation that carries the vendor's public key installs only archives signed by it.
@@ -616,6 +685,12 @@ void RestoreArchive(UpdateRun& run) {
     }
 }
 
+// The record goes last, once the archive is back as delivered on the disk.
+void EndRecord(UpdateRun& run) {
+    run.Journal->end();
+    Note(run, "Protokoll des Laufs entfernt: " + run.RecordPath);
+}
+
 // The exit's steps. Once the archive could not be put back, the last pass leaves out the
 // restore (its backup stays beside the archive) and the note already shown.
 void RunExitSection(UpdateRun& run, bool restoreGivenUp) {
@@ -624,6 +699,7 @@ void RunExitSection(UpdateRun& run, bool restoreGivenUp) {
              "ORV-Update abbrechen", style::kInformation);
     }
     if (run.BackupMade && !restoreGivenUp) RestoreArchive(run);
+    if (run.Journal->begun() && !restoreGivenUp) EndRecord(run);
     if (!run.os.commandLine().empty()) {
         Note(run, "Neustart von ORVEN angefordert: " + run.InstallDir + "\\orv\\orven32.exe");
         run.frmShellExecute.show(run.InstallDir);
@@ -667,9 +743,10 @@ Ending RunUpdate(UpdateRun& run) {
     if (!LocateIni(run)) return Ending::AtOnce;
     if (!LocateArchive(run)) return Ending::ThroughExit;
     OpenStatusWindow(run);
-    if (ProbeFile(run.os, run.BackupPath)) DealWithLeftBackup(run);
+    DealWithInterruptedRun(run);
     std::unique_ptr<InputFile> hold;
     if (!ArchiveIsSigned(run, hold)) return Ending::ThroughExit;
+    BeginRecord(run);
     if (!BackUpArchive(run)) return Ending::ThroughExit;
     hold.reset();
     ReadDatabaseDirectories(run);
@@ -679,8 +756,10 @@ Ending RunUpdate(UpdateRun& run) {
 
 } // namespace
 
-void Main(Platform& os, ZipComponent& zip) {
+// The run with a zip component whose files are the journal's.
+void MainWith(Platform& os, ZipComponent& zip, ArchiveJournal& journal) {
     UpdateRun run{os, zip};
+    run.Journal = &journal;
     Ending ending = Ending::ThroughExit;
     try {
         ending = RunUpdate(run);
@@ -690,6 +769,13 @@ void Main(Platform& os, ZipComponent& zip) {
     if (ending == Ending::ThroughExit) ExitSection(run);
     os.log().note("Ende");
     os.log().close();
+}
+
+// Another zip component reaches the archive by ways of its own: the record then holds the
+// delivery alone.
+void Main(Platform& os, ZipComponent& zip) {
+    ArchiveJournal journal{os.patientFiles()};
+    MainWith(os, zip, journal);
 }
 
 } // namespace orv

@@ -10,6 +10,7 @@
 #include "platform/platform.h"
 #include "ui/launcher_window.h"
 #include "ui/start_window.h"
+#include "update/archive_journal.h"
 
 namespace orv {
 
@@ -33,6 +34,7 @@ struct UpdateRun {
     std::string IniPath;     // read by every INI lookup
     std::string ArchivePath; // first argument of every call of the zip component
     std::string BackupPath;
+    std::string RecordPath; // the record of the run, beside the archive
     std::string DbDir1;
     std::string DbDir2;
     std::string DbDir3;
@@ -48,6 +50,9 @@ struct UpdateRun {
     bool StatusShown = false;
     // A row of the installation could not be made in full; the report says so.
     bool InstallIncomplete = false;
+
+    // The files of the zip component, which note every change of the archive in the record.
+    ArchiveJournal* Journal = nullptr;
 
     // Adds to CopiedCount as a 16-bit signed sum; beyond its range a run-time error 6.
     void addCopied(std::int32_t count);

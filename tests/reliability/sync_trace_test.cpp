@@ -1,8 +1,10 @@
 // A whole run of the real updater program with its system calls read by strace, against what a
 // power cut may take back: data written since its file was last synced, and names made since
 // their folder was. No file is named before its data is on the disk, the archive is not changed
-// before its backup is on the disk under its name, no removal from the archive comes before the
-// files of its row are on the disk, and nothing the run wrote is left off the disk at its end.
+// before its backup and the record of the run are on the disk under their names, no removal from
+// the archive comes before the files of its row are on the disk, the record goes only once the
+// archive is back as delivered on the disk, and nothing the run wrote is left off the disk at
+// its end.
 
 #include <gtest/gtest.h>
 
@@ -164,10 +166,10 @@ std::string ParentOf(const std::string& path) {
 // the rules that this shows.
 class PowerCutExposure {
   public:
-    PowerCutExposure(std::string root, std::string archive, std::string backup,
+    PowerCutExposure(std::string root, std::string archive, std::string backup, std::string record,
                      std::set<std::string> logs)
         : root_(std::move(root)), archive_(std::move(archive)), backup_(std::move(backup)),
-          logs_(std::move(logs)) {}
+          record_(std::move(record)), logs_(std::move(logs)) {}
 
     void apply(const Call& call) {
         if (call.failed()) return;
@@ -217,6 +219,7 @@ class PowerCutExposure {
             const std::string path =
                 name == "unlink" ? QuotedPath(a.at(0)) : PathAt(a.at(0), a.at(1));
             if (path == archive_) archiveChanged(call);
+            if (path == record_) recordRemoved(call);
             unsynced_.erase(path);
         } else if (name == "mkdir" || name == "mkdirat") {
             named(name == "mkdir" ? QuotedPath(a.at(0)) : PathAt(a.at(0), a.at(1)));
@@ -225,6 +228,8 @@ class PowerCutExposure {
 
     // What the run left off the disk at its end.
     void end() {
+        if (!recordWritten_) problem("the run wrote no record of itself");
+        if (recordWritten_ && !recordRemoved_) problem("the record of the run is left at its end");
         for (const auto& [path, dirty] : unsynced_) {
             if (dirty) problem("at the end, the data of " + relative(path) + " is not synced");
         }
@@ -272,13 +277,35 @@ class PowerCutExposure {
                     " before its data was synced");
         }
         if (to == archive_) archiveChanged(call);
+        if (to == record_) recordWritten_ = true;
         if (source != unsynced_.end()) unsynced_.erase(source);
         unsynced_[to] = dirty;
         named(to);
     }
 
-    // The delivered archive must be safe in its backup, data and name, before it changes.
+    // The record goes once the archive is back as delivered, name and data, on the disk.
+    void recordRemoved(const Call& call) {
+        recordRemoved_ = true;
+        if (unsynced_.count(backup_) > 0) {
+            problem(call.name + " removed the record while the backup was still there");
+        }
+        const auto archive = unsynced_.find(archive_);
+        if (unsyncedNames_.count(ParentOf(archive_)) > 0 ||
+            (archive != unsynced_.end() && archive->second)) {
+            problem(call.name + " removed the record before the archive was back on the disk");
+        }
+    }
+
+    // The delivered archive must be safe in its backup, data and name, and the record of the run
+    // must tell of it, before the archive changes.
     void archiveChanged(const Call& call) {
+        const auto record = unsynced_.find(record_);
+        if (record == unsynced_.end()) {
+            problem(call.name + " changed the archive without a record of the run");
+        } else if (record->second || unsyncedNames_.count(ParentOf(record_)) > 0) {
+            problem(call.name + " changed the archive before the record was on the disk");
+        }
+        if (recordRemoved_) problem(call.name + " changed the archive after the record went");
         const auto backup = unsynced_.find(backup_);
         if (backup == unsynced_.end()) {
             problem(call.name + " changed the archive before its backup was made");
@@ -293,7 +320,8 @@ class PowerCutExposure {
     void removedEntries(const Call& call) {
         for (const auto& [path, dirty] : unsynced_) {
             // The backup has a rule of its own; the log tells of the run, it is no part of it.
-            if (dirty && path != archive_ && path != backup_ && logs_.count(path) == 0) {
+            if (dirty && path != archive_ && path != backup_ && path != record_ &&
+                logs_.count(path) == 0) {
                 problem(call.name + " removed entries from the archive before the data of " +
                         relative(path) + " was synced");
             }
@@ -307,7 +335,10 @@ class PowerCutExposure {
     std::string root_;
     std::string archive_;
     std::string backup_;
+    std::string record_;
     std::set<std::string> logs_;
+    bool recordWritten_ = false;
+    bool recordRemoved_ = false;
     std::map<std::string, bool> unsynced_; // every file the run wrote or named: data unsynced
     std::set<std::string> unsyncedNames_;  // folders with names made since their last sync
     std::vector<std::string> problems_;
@@ -384,6 +415,7 @@ TEST_P(SyncTrace, NothingIsNamedOrForgottenBeforeItIsOnTheDisk) {
         root,
         root + "/" + Installation::kArchive,
         root + "/" + Installation::kBackup,
+        root + "/" + Installation::kRecord,
         {root + "/" + Installation::kLog, root + "/" + Installation::kPreviousLog}};
     const std::vector<Call> calls = ReadTrace(trace);
     std::size_t syncs = 0;

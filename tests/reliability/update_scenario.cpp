@@ -113,6 +113,14 @@ UpdateShape EmptyingUpdate() {
     return shape;
 }
 
+UpdateShape SelfReplacingUpdate() {
+    UpdateShape shape{"selfreplacing", {}, {}};
+    Add(shape, "orvupd.txt", "ORVEN32/orv/orvupd.txt", kVersionLine);
+    Add(shape, "UPDATE/orvupd", "ORVEN32/UPDATE/orvupd", Noise(40000, 4), "ORVUPD 3.0");
+    Add(shape, "liesmich.txt", "ORVEN32/liesmich.txt", "neu", "alt");
+    return shape;
+}
+
 std::string ShapeName(const ::testing::TestParamInfo<UpdateShape (*)()>& info) {
     return info.param().name;
 }

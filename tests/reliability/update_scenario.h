@@ -40,6 +40,8 @@ UpdateShape SmallUpdate();
 // The version file, the databases, a control and a library: the rows that remove their entries
 // take every one, and the last removal leaves the archive without any entry.
 UpdateShape EmptyingUpdate();
+// The version file, one application file and a new updater (UPDATE/orvupd) over the running one.
+UpdateShape SelfReplacingUpdate();
 
 // The name of a test case that runs a shape.
 std::string ShapeName(const ::testing::TestParamInfo<UpdateShape (*)()>& info);

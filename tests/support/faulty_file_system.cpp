@@ -14,11 +14,13 @@ RuntimeError RunningError() {
 
 class FaultyOutputFile : public OutputFile {
   public:
-    FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real)
-        : owner_(owner), real_(std::move(real)) {}
+    FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real, std::string path)
+        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
     void write(const char* data, std::size_t size) override {
         owner_.tick(FileOp::Write);
         real_->write(data, size);
+        owner_.changed(Change::Kind::Write, path_, "", written_, std::string(data, size));
+        written_ += size;
     }
     void setModificationTime(std::int64_t unixSeconds) override {
         owner_.tick(FileOp::SetTime);
@@ -28,6 +30,7 @@ class FaultyOutputFile : public OutputFile {
     void sync() override {
         owner_.tick(FileOp::Sync);
         real_->sync();
+        owner_.changed(Change::Kind::SyncFile, path_);
     }
     void close() override {
         owner_.tick(FileOp::Close);
@@ -37,6 +40,8 @@ class FaultyOutputFile : public OutputFile {
   private:
     FaultyFileSystem& owner_;
     std::unique_ptr<OutputFile> real_;
+    std::string path_;
+    std::uint64_t written_ = 0;
 };
 
 class FaultyInputFile : public InputFile {
@@ -58,8 +63,9 @@ class FaultyInputFile : public InputFile {
 // Opening counts as a file creation, each write and each cut as a write.
 class FaultyRandomAccessFile : public RandomAccessFile {
   public:
-    FaultyRandomAccessFile(FaultyFileSystem& owner, std::unique_ptr<RandomAccessFile> real)
-        : owner_(owner), real_(std::move(real)) {}
+    FaultyRandomAccessFile(FaultyFileSystem& owner, std::unique_ptr<RandomAccessFile> real,
+                           std::string path)
+        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
     std::uint64_t size() override { return real_->size(); }
     void readAt(std::uint64_t offset, char* data, std::size_t size) override {
         real_->readAt(offset, data, size);
@@ -67,14 +73,17 @@ class FaultyRandomAccessFile : public RandomAccessFile {
     void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
         owner_.tick(FileOp::Write);
         real_->writeAt(offset, data, size);
+        owner_.changed(Change::Kind::Write, path_, "", offset, std::string(data, size), true);
     }
     void truncate(std::uint64_t size) override {
         owner_.tick(FileOp::Write);
         real_->truncate(size);
+        owner_.changed(Change::Kind::Truncate, path_, "", size, "", true);
     }
     void sync() override {
         owner_.tick(FileOp::Sync);
         real_->sync();
+        owner_.changed(Change::Kind::SyncFile, path_);
     }
     void close() override {
         owner_.tick(FileOp::Close);
@@ -84,7 +93,16 @@ class FaultyRandomAccessFile : public RandomAccessFile {
   private:
     FaultyFileSystem& owner_;
     std::unique_ptr<RandomAccessFile> real_;
+    std::string path_;
 };
+
+// The whole of a file as it is now.
+std::string ContentsOf(FileSystem& files, const std::string& path) {
+    const std::unique_ptr<InputFile> file = files.openForReading(path);
+    std::string contents(static_cast<std::size_t>(file->size()), '\0');
+    file->readAt(0, contents.data(), contents.size());
+    return contents;
+}
 
 } // namespace
 
@@ -157,6 +175,11 @@ void FaultyFileSystem::tick(FileOp op) {
     }
 }
 
+void FaultyFileSystem::changed(Change::Kind kind, const std::string& path, const std::string& other,
+                               std::uint64_t offset, std::string data, bool inPlace) {
+    if (recording_) changes_.push_back({kind, path, other, offset, std::move(data), inPlace});
+}
+
 void FaultyFileSystem::probeOpen(const std::string& path) {
     tick(FileOp::Probe);
     refuse(path);
@@ -178,13 +201,18 @@ void FaultyFileSystem::copyFile(const std::string& from, const std::string& to) 
     refuse(from);
     refuse(to);
     real_.copyFile(from, to);
+    const std::string native = real_.nativePath(to);
+    changed(Change::Kind::Create, native);
+    changed(Change::Kind::Write, native, "", 0, recording_ ? ContentsOf(real_, to) : "");
 }
 
 void FaultyFileSystem::deleteFile(const std::string& path) {
     tick(FileOp::Delete);
     refuse(path);
     if (running_.count(real_.nativePath(path)) > 0) throw RunningError();
+    const std::string native = real_.nativePath(path);
     real_.deleteFile(path);
+    changed(Change::Kind::Remove, native);
 }
 
 FileTime FaultyFileSystem::modificationTime(const std::string& path) {
@@ -207,6 +235,7 @@ void FaultyFileSystem::replaceFile(const std::string& from, const std::string& t
     refuse(to);
     if (running_.count(target) > 0) throw RunningError();
     real_.replaceFile(from, to);
+    changed(Change::Kind::Rename, source, real_.nativePath(to));
     if (running_.erase(source) > 0) running_.insert(target);
 }
 
@@ -215,6 +244,7 @@ void FaultyFileSystem::keepAs(const std::string& from, const std::string& to) {
     refuse(from);
     refuse(to);
     real_.keepAs(from, to);
+    changed(Change::Kind::Name, real_.nativePath(from), real_.nativePath(to));
     if (running_.count(real_.nativePath(from)) > 0) running_.insert(real_.nativePath(to));
 }
 
@@ -241,19 +271,27 @@ bool FaultyFileSystem::directoryExists(const std::string& path) {
 
 void FaultyFileSystem::createDirectory(const std::string& path) {
     tick(FileOp::CreateDirectory);
+    const bool existed = real_.directoryExists(path);
     real_.createDirectory(path);
+    if (!existed) changed(Change::Kind::MakeFolder, real_.nativePath(path));
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::createFile(const std::string& path) {
     tick(FileOp::CreateFile);
     refuse(path);
-    return std::make_unique<FaultyOutputFile>(*this, real_.createFile(path));
+    std::unique_ptr<OutputFile> file = real_.createFile(path);
+    const std::string native = real_.nativePath(path);
+    changed(Change::Kind::Create, native);
+    return std::make_unique<FaultyOutputFile>(*this, std::move(file), native);
 }
 
 std::unique_ptr<OutputFile> FaultyFileSystem::createNewFile(const std::string& path) {
     tick(FileOp::CreateFile);
     refuse(path);
-    return std::make_unique<FaultyOutputFile>(*this, real_.createNewFile(path));
+    std::unique_ptr<OutputFile> file = real_.createNewFile(path);
+    const std::string native = real_.nativePath(path);
+    changed(Change::Kind::Create, native);
+    return std::make_unique<FaultyOutputFile>(*this, std::move(file), native);
 }
 
 Volume FaultyFileSystem::volumeOf(const std::string& folder) {
@@ -277,7 +315,8 @@ std::unique_ptr<InputFile> FaultyFileSystem::openForReading(const std::string& p
 std::unique_ptr<RandomAccessFile> FaultyFileSystem::openForUpdate(const std::string& path) {
     tick(FileOp::CreateFile);
     refuse(path);
-    return std::make_unique<FaultyRandomAccessFile>(*this, real_.openForUpdate(path));
+    return std::make_unique<FaultyRandomAccessFile>(*this, real_.openForUpdate(path),
+                                                    real_.nativePath(path));
 }
 
 std::string FaultyFileSystem::nativePath(const std::string& path) {
@@ -288,16 +327,20 @@ void FaultyFileSystem::syncFile(const std::string& path) {
     tick(FileOp::Sync);
     if (held(path)) throw RuntimeError(err::kPermissionDenied);
     real_.syncFile(path);
+    changed(Change::Kind::SyncFile, real_.nativePath(path));
 }
 
 void FaultyFileSystem::syncFolder(const std::string& folder) {
     tick(FileOp::Sync);
     real_.syncFolder(folder);
+    changed(Change::Kind::SyncFolder, real_.nativePath(folder));
 }
 
 bool FaultyFileSystem::syncVolumes(const std::vector<std::string>& folders) {
     tick(FileOp::Sync);
-    return real_.syncVolumes(folders);
+    const bool synced = real_.syncVolumes(folders);
+    if (synced) changed(Change::Kind::SyncAll, "");
+    return synced;
 }
 
 } // namespace orv::testing

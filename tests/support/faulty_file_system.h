@@ -12,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "platform/file_system.h"
 #include "platform/runtime_error.h"
@@ -35,6 +36,29 @@ enum class FileOp {
 };
 inline constexpr std::size_t kFileOpCount = 13;
 const char* FileOpName(FileOp op);
+
+// One change that a run made to the files, as a power cut may keep or lose it. Paths are the
+// system's own (native).
+struct Change {
+    enum class Kind {
+        Create,     // a new empty file, or an existing one emptied
+        Write,      // data at an offset
+        Truncate,   // the file cut (or grown) to a size
+        Name,       // a second name of a file (other: the new name)
+        Rename,     // a file moved over another (other: the new name)
+        Remove,     // a name removed
+        MakeFolder, // a folder made
+        SyncFile,   // a file's data on the disk
+        SyncFolder, // a folder's names on the disk
+        SyncAll,    // everything on the disk
+    };
+    Kind kind;
+    std::string path;
+    std::string other;
+    std::uint64_t offset = 0; // where data is written, or the size cut to
+    std::string data;
+    bool inPlace = false; // written through a file opened to be changed where it stands
+};
 
 class FaultyFileSystem : public FileSystem {
   public:
@@ -110,6 +134,13 @@ class FaultyFileSystem : public FileSystem {
     // Counts the operation and raises the planned fault when it is due.
     void tick(FileOp op);
 
+    // From now on every change that reaches the real file system is kept, in order.
+    void recordChanges() { recording_ = true; }
+    const std::vector<Change>& changes() const { return changes_; }
+    // Keeps the change when recording; paths native.
+    void changed(Change::Kind kind, const std::string& path, const std::string& other = "",
+                 std::uint64_t offset = 0, std::string data = "", bool inPlace = false);
+
   private:
     bool held(const std::string& path);
     // Raises the error for a held or a denied path.
@@ -140,6 +171,8 @@ class FaultyFileSystem : public FileSystem {
     std::set<std::string> denied_;  // native paths
     std::optional<std::uint64_t> freeBytes_;
     std::map<std::string, FileTime> skews_; // native paths
+    bool recording_ = false;
+    std::vector<Change> changes_;
 };
 
 } // namespace orv::testing

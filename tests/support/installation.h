@@ -43,6 +43,10 @@ class Installation {
     static constexpr const char* kBackup = "ORVEN32/update/orvupd.zip$$$";
     static constexpr const char* kLog = "ORVEN32/update/orvupd.log";
     static constexpr const char* kPreviousLog = "ORVEN32/update/orvupd.1.log";
+    static constexpr const char* kRecord = "ORVEN32/update/orvupd.run";
+    // The same two as the updater names them.
+    static constexpr const char* kArchivePath = "C:\\ORVEN32\\update\\orvupd.zip";
+    static constexpr const char* kRecordPath = "C:\\ORVEN32\\update\\orvupd.run";
 
     Sandbox box;
     RecordingPlatform os{box.root()};
