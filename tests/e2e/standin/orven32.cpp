@@ -86,9 +86,24 @@ std::string Escaped(std::wstring_view text) {
     return result;
 }
 
+// Opens the file without sharing it. The driver looks at the file every few milliseconds to see
+// whether it is held yet, and its look shares nothing with an open that shares nothing: a
+// sharing violation is tried again for a while.
+orv::win32::KernelHandle OpenUnshared(const std::wstring& path) {
+    const ULONGLONG until = GetTickCount64() + 5000;
+    for (;;) {
+        orv::win32::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
+                                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+        if (file.valid() || GetLastError() != ERROR_SHARING_VIOLATION ||
+            GetTickCount64() >= until) {
+            return file;
+        }
+        Sleep(10);
+    }
+}
+
 int Hold(const std::wstring& path, int seconds) {
-    const orv::win32::KernelHandle file(CreateFileW(path.c_str(), GENERIC_READ, 0, nullptr,
-                                                    OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    const orv::win32::KernelHandle file = OpenUnshared(path);
     if (!file.valid()) {
         Log("hold-failed path=\"" + Escaped(path) + "\" error=" + std::to_string(GetLastError()));
         return 1;
