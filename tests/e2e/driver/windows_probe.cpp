@@ -255,13 +255,6 @@ bool StatusView::sameAs(const StatusView& other) const {
 StatusView ReadStatusWindow(HWND window) {
     StatusView view;
     view.window = window;
-    view.title = StoredText(window);
-    view.visible = IsWindowVisible(window) != FALSE;
-    RECT client{};
-    if (GetClientRect(window, &client)) {
-        view.clientWidth = client.right - client.left;
-        view.clientHeight = client.bottom - client.top;
-    }
     HWND frame = nullptr;
     HWND label = nullptr;
     for (HWND child : ChildrenOf(window)) {
@@ -274,18 +267,30 @@ StatusView ReadStatusWindow(HWND window) {
             view.edit = child;
         }
     }
+    // Read in the reverse of the order in which the updater sets a state up (window shown,
+    // frame, label, caption): a read that overlaps such a change then sees the caption only
+    // together with what was set before it. The other way round, the restart note, which the
+    // updater sets up and takes down again within a few milliseconds, could be read with its
+    // caption but as a window not yet shown.
+    if (label != nullptr) {
+        view.labelCaption = StoredText(label);
+        view.labelVisible = HasVisibleStyle(label);
+        view.labelPlace = PlaceInWindow(label, window);
+    }
     if (frame != nullptr) {
-        view.frameVisible = HasVisibleStyle(frame);
         view.frameCaption = StoredText(frame);
+        view.frameVisible = HasVisibleStyle(frame);
         view.framePlace = PlaceInWindow(frame, window);
         if (HWND picture = GetWindow(frame, GW_CHILD)) {
             view.picturePlace = PlaceInWindow(picture, window);
         }
     }
-    if (label != nullptr) {
-        view.labelVisible = HasVisibleStyle(label);
-        view.labelCaption = StoredText(label);
-        view.labelPlace = PlaceInWindow(label, window);
+    view.title = StoredText(window);
+    view.visible = IsWindowVisible(window) != FALSE;
+    RECT client{};
+    if (GetClientRect(window, &client)) {
+        view.clientWidth = client.right - client.left;
+        view.clientHeight = client.bottom - client.top;
     }
     // The progress text is asked only while the progress frame shows: the question waits for
     // the updater's thread, and at other times that thread may be busy for a while (starting
