@@ -7,7 +7,7 @@
 #include <memory>
 #include <vector>
 
-#include <zlib.h>
+#include <libdeflate.h>
 
 #include "platform/runtime_error.h"
 
@@ -165,17 +165,20 @@ void RemoveRecord(FileSystem& files, const std::string& path) {
     files.syncFolder(FolderOf(path));
 }
 
+std::uint32_t CrcContinued(std::uint32_t crc, const char* data, std::size_t size) {
+    return libdeflate_crc32(crc, data, size);
+}
+
 ContentState ContentOf(FileSystem& files, const std::string& path) {
     const std::unique_ptr<InputFile> file = files.openForReading(path);
-    ContentState state{file->size(), static_cast<std::uint32_t>(crc32(0, Z_NULL, 0))};
+    ContentState state{file->size(), 0};
     constexpr std::size_t kBlock = 256 * 1024;
     std::vector<char> block(kBlock);
     for (std::uint64_t at = 0; at < state.size; at += kBlock) {
         const auto size =
             static_cast<std::size_t>(std::min<std::uint64_t>(kBlock, state.size - at));
         file->readAt(at, block.data(), size);
-        state.crc = static_cast<std::uint32_t>(crc32(
-            state.crc, reinterpret_cast<const Bytef*>(block.data()), static_cast<uInt>(size)));
+        state.crc = CrcContinued(state.crc, block.data(), size);
     }
     return state;
 }

@@ -53,6 +53,9 @@ void WriteRecord(FileSystem& files, const std::string& path, const RunRecord& re
 // on the disk.
 void RemoveRecord(FileSystem& files, const std::string& path);
 
+// The CRC-32 of data that follows data with the given CRC (0 before the first byte).
+std::uint32_t CrcContinued(std::uint32_t crc, const char* data, std::size_t size);
+
 // Reads the whole file.
 ContentState ContentOf(FileSystem& files, const std::string& path);
 
