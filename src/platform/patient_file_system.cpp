@@ -18,39 +18,35 @@ std::string Described(const std::vector<std::string>& paths) {
 }
 
 // A folder whose operations wait like the file system that opened it.
-class PatientFolder final : public Folder {
+class PatientFolder final : public ForwardingFolder {
   public:
     PatientFolder(PatientFileSystem& files, std::unique_ptr<Folder> real, std::string path)
-        : files_(files), real_(std::move(real)), path_(std::move(path)) {}
+        : ForwardingFolder(std::move(real)), files_(files), path_(std::move(path)) {}
 
-    std::vector<std::string> names() override { return real_->names(); }
     std::unique_ptr<OutputFile> createNew(const std::string& name) override {
         std::unique_ptr<OutputFile> file;
-        files_.patiently({pathOf(name)}, [&] { file = real_->createNew(name); });
+        files_.patiently({pathOf(name)}, [&] { file = inner().createNew(name); });
         files_.madeHere(pathOf(name));
         return file;
     }
     void replace(const std::string& from, const std::string& to) override {
-        files_.patiently({pathOf(from), pathOf(to)}, [&] { real_->replace(from, to); });
+        files_.patiently({pathOf(from), pathOf(to)}, [&] { inner().replace(from, to); });
         if (files_.isMadeHere(pathOf(from))) files_.madeHere(pathOf(to));
     }
     void keepAs(const std::string& from, const std::string& to) override {
-        files_.patiently({pathOf(from), pathOf(to)}, [&] { real_->keepAs(from, to); });
+        files_.patiently({pathOf(from), pathOf(to)}, [&] { inner().keepAs(from, to); });
     }
     void remove(const std::string& name) override {
-        files_.patiently({pathOf(name)}, [&] { real_->remove(name); });
+        files_.patiently({pathOf(name)}, [&] { inner().remove(name); });
     }
-    void removeAtRestart(const std::string& name) override { real_->removeAtRestart(name); }
-    bool readOnly(const std::string& name) override { return real_->readOnly(name); }
     void setReadOnly(const std::string& name, bool readOnly) override {
-        files_.patiently({pathOf(name)}, [&] { real_->setReadOnly(name, readOnly); });
+        files_.patiently({pathOf(name)}, [&] { inner().setReadOnly(name, readOnly); });
     }
 
   private:
     std::string pathOf(const std::string& name) const { return PathIn(path_, name); }
 
     PatientFileSystem& files_;
-    std::unique_ptr<Folder> real_;
     std::string path_;
 };
 
@@ -58,7 +54,7 @@ class PatientFolder final : public Folder {
 
 PatientFileSystem::PatientFileSystem(FileSystem& real, std::function<void(int)> pause, RunLog& log,
                                      Patience patience)
-    : real_(real), pause_(std::move(pause)), log_(log), patience_(patience) {}
+    : ForwardingFileSystem(real), pause_(std::move(pause)), log_(log), patience_(patience) {}
 
 void PatientFileSystem::madeHere(const std::string& path) {
     madeHere_.insert(text::UCase(path));
@@ -114,64 +110,64 @@ void PatientFileSystem::patiently(const std::vector<std::string>& paths,
 }
 
 void PatientFileSystem::copyFile(const std::string& from, const std::string& to) {
-    patiently({from, to}, [&] { real_.copyFile(from, to); });
+    patiently({from, to}, [&] { inner().copyFile(from, to); });
     madeHere(to);
 }
 
 void PatientFileSystem::deleteFile(const std::string& path) {
-    patiently({path}, [&] { real_.deleteFile(path); });
+    patiently({path}, [&] { inner().deleteFile(path); });
 }
 
 std::string PatientFileSystem::readFirstLine(const std::string& path) {
     std::string line;
-    patiently({path}, [&] { line = real_.readFirstLine(path); });
+    patiently({path}, [&] { line = inner().readFirstLine(path); });
     return line;
 }
 
 void PatientFileSystem::replaceFile(const std::string& from, const std::string& to) {
-    patiently({from, to}, [&] { real_.replaceFile(from, to); });
+    patiently({from, to}, [&] { inner().replaceFile(from, to); });
     if (isMadeHere(from)) madeHere(to);
 }
 
 void PatientFileSystem::keepAs(const std::string& from, const std::string& to) {
-    patiently({from, to}, [&] { real_.keepAs(from, to); });
+    patiently({from, to}, [&] { inner().keepAs(from, to); });
 }
 
 void PatientFileSystem::setReadOnly(const std::string& path, bool readOnly) {
-    patiently({path}, [&] { real_.setReadOnly(path, readOnly); });
+    patiently({path}, [&] { inner().setReadOnly(path, readOnly); });
 }
 
 void PatientFileSystem::syncFile(const std::string& path) {
-    patiently({path}, [&] { real_.syncFile(path); });
+    patiently({path}, [&] { inner().syncFile(path); });
 }
 
 std::unique_ptr<OutputFile> PatientFileSystem::createFile(const std::string& path) {
     std::unique_ptr<OutputFile> file;
-    patiently({path}, [&] { file = real_.createFile(path); });
+    patiently({path}, [&] { file = inner().createFile(path); });
     madeHere(path);
     return file;
 }
 
 std::unique_ptr<OutputFile> PatientFileSystem::createNewFile(const std::string& path) {
     std::unique_ptr<OutputFile> file;
-    patiently({path}, [&] { file = real_.createNewFile(path); });
+    patiently({path}, [&] { file = inner().createNewFile(path); });
     madeHere(path);
     return file;
 }
 
 std::unique_ptr<Folder> PatientFileSystem::openFolder(const std::string& folder) {
-    return std::make_unique<PatientFolder>(*this, real_.openFolder(folder), folder);
+    return std::make_unique<PatientFolder>(*this, inner().openFolder(folder), folder);
 }
 
 std::unique_ptr<InputFile> PatientFileSystem::openForReading(const std::string& path) {
     std::unique_ptr<InputFile> file;
-    patiently({path}, [&] { file = real_.openForReading(path); });
+    patiently({path}, [&] { file = inner().openForReading(path); });
     return file;
 }
 
 std::unique_ptr<RandomAccessFile> PatientFileSystem::openForUpdate(const std::string& path) {
     std::unique_ptr<RandomAccessFile> file;
-    patiently({path}, [&] { file = real_.openForUpdate(path); });
+    patiently({path}, [&] { file = inner().openForUpdate(path); });
     return file;
 }
 

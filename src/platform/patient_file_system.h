@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/file_system.h"
+#include "platform/forwarding_file_system.h"
 #include "platform/run_log.h"
 
 namespace orv {
@@ -29,7 +29,7 @@ struct Patience {
     int perRunMilliseconds = 60'000;
 };
 
-class PatientFileSystem final : public FileSystem {
+class PatientFileSystem final : public ForwardingFileSystem {
   public:
     // pause: waits the milliseconds given, the windows answering.
     PatientFileSystem(FileSystem& real, std::function<void(int)> pause, RunLog& log,
@@ -45,45 +45,24 @@ class PatientFileSystem final : public FileSystem {
     void madeHere(const std::string& path);
     bool isMadeHere(const std::string& path) const;
 
-    void probeOpen(const std::string& path) override { real_.probeOpen(path); }
-    void probeReplace(const std::string& path) override { real_.probeReplace(path); }
-    void probeWriteFolder(const std::string& folder) override { real_.probeWriteFolder(folder); }
     void copyFile(const std::string& from, const std::string& to) override;
     void deleteFile(const std::string& path) override;
-    FileTime modificationTime(const std::string& path) override {
-        return real_.modificationTime(path);
-    }
     std::string readFirstLine(const std::string& path) override;
     void replaceFile(const std::string& from, const std::string& to) override;
     void keepAs(const std::string& from, const std::string& to) override;
-    void removeAtRestart(const std::string& path) override { real_.removeAtRestart(path); }
-    bool readOnly(const std::string& path) override { return real_.readOnly(path); }
     void setReadOnly(const std::string& path, bool readOnly) override;
-    bool fileExists(const std::string& path) override { return real_.fileExists(path); }
-    bool directoryExists(const std::string& path) override { return real_.directoryExists(path); }
-    void createDirectory(const std::string& path) override { real_.createDirectory(path); }
     std::unique_ptr<OutputFile> createFile(const std::string& path) override;
     std::unique_ptr<OutputFile> createNewFile(const std::string& path) override;
-    Volume volumeOf(const std::string& folder) override { return real_.volumeOf(folder); }
-    std::vector<std::string> folderNames(const std::string& folder) override {
-        return real_.folderNames(folder);
-    }
     // The folder's own operations are as patient as the file system's.
     std::unique_ptr<Folder> openFolder(const std::string& folder) override;
     std::unique_ptr<InputFile> openForReading(const std::string& path) override;
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
-    std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
     // A file is synced through a handle of its own, which a scanner's hold may refuse a moment.
     void syncFile(const std::string& path) override;
-    void syncFolder(const std::string& folder) override { real_.syncFolder(folder); }
-    bool syncVolumes(const std::vector<std::string>& folders) override {
-        return real_.syncVolumes(folders);
-    }
 
   private:
     bool worthWaiting(const RuntimeError& error, const std::vector<std::string>& paths) const;
 
-    FileSystem& real_;
     std::function<void(int)> pause_;
     RunLog& log_;
     Patience patience_;

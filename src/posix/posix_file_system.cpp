@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/placed_file.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "posix/unique_fd.h"
@@ -223,69 +224,52 @@ class PosixOutputFile : public OutputFile {
     std::string path_; // as the updater named it
 };
 
-class PosixRandomAccessFile : public RandomAccessFile {
+class PosixRandomAccessFile final : public PlacedRandomAccessFile {
   public:
     PosixRandomAccessFile(UniqueFd fd, std::string path)
-        : fd_(std::move(fd)), path_(std::move(path)) {}
-
-    std::uint64_t size() override {
-        return PlacedAt("Größe lesen", path_, [&] {
-            struct stat st {};
-            if (::fstat(open().get(), &st) != 0) Fail(errno);
-            return static_cast<std::uint64_t>(st.st_size);
-        });
-    }
-
-    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        PlacedAt("Lesen", path_, [&] { ReadAt(offset, data, size); });
-    }
-
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
-        PlacedAt("Schreiben", path_, [&] { WriteAt(offset, data, size); });
-    }
-
-    void truncate(std::uint64_t size) override {
-        PlacedAt("Kürzen", path_, [&] {
-            if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
-        });
-    }
-
-    void sync() override {
-        PlacedAt("Auf den Datenträger schreiben", path_, [&] { SyncFd(open().get()); });
-    }
-
-    void close() override {
-        if (!fd_.valid()) return;
-        if (fd_.close() != 0) PlacedAt("Schließen", path_, [] { Fail(errno); });
-    }
+        : PlacedRandomAccessFile(std::move(path)), fd_(std::move(fd)) {}
 
   private:
-    void ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
+    std::uint64_t bareSize() override {
+        struct stat st {};
+        if (::fstat(open().get(), &st) != 0) Fail(errno);
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void bareReadAt(std::uint64_t offset, char* data, std::size_t size) override {
+        AllAt(::pread, open().get(), offset, data, size, err::kPastEndOfFile);
+    }
+
+    void bareWriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        AllAt(::pwrite, open().get(), offset, data, size, err::kDiskFull);
+    }
+
+    // Reads or writes all of it, again where a call was interrupted or moved only a part;
+    // nothingMoved: the error when a call moves no byte (the end of the file, a full disk).
+    template <typename Call, typename Byte>
+    static void AllAt(Call call, int fd, std::uint64_t offset, Byte* data, std::size_t size,
+                      int nothingMoved) {
         while (size > 0) {
-            const ssize_t n = ::pread(open().get(), data, size, static_cast<off_t>(offset));
+            const ssize_t n = call(fd, data, size, static_cast<off_t>(offset));
             if (n < 0) {
                 if (errno == EINTR) continue;
                 Fail(errno);
             }
-            if (n == 0) throw RuntimeError(err::kPastEndOfFile);
+            if (n == 0) throw RuntimeError(nothingMoved);
             data += n;
             size -= static_cast<std::size_t>(n);
             offset += static_cast<std::uint64_t>(n);
         }
     }
 
-    void WriteAt(std::uint64_t offset, const char* data, std::size_t size) const {
-        while (size > 0) {
-            const ssize_t n = ::pwrite(open().get(), data, size, static_cast<off_t>(offset));
-            if (n < 0) {
-                if (errno == EINTR) continue;
-                Fail(errno);
-            }
-            if (n == 0) throw RuntimeError(err::kDiskFull);
-            data += n;
-            size -= static_cast<std::size_t>(n);
-            offset += static_cast<std::uint64_t>(n);
-        }
+    void bareTruncate(std::uint64_t size) override {
+        if (::ftruncate(open().get(), static_cast<off_t>(size)) != 0) Fail(errno);
+    }
+
+    void bareSync() override { SyncFd(open().get()); }
+
+    void bareClose() override {
+        if (fd_.valid() && fd_.close() != 0) Fail(errno);
     }
 
     const UniqueFd& open() const {
@@ -294,7 +278,6 @@ class PosixRandomAccessFile : public RandomAccessFile {
     }
 
     UniqueFd fd_;
-    std::string path_; // as the updater named it
 };
 
 // Copies the file at one native path over any file at another, keeping its time and, where the

@@ -78,39 +78,33 @@ ContentState StateOf(const Layout& layout, InputFile& file, const BlockCrcs& crc
 
 // The archive, each change noted in the record before it is made and on the disk before the
 // next: the disk never holds a state that the record does not.
-class JournaledFile final : public RandomAccessFile {
+class JournaledFile final : public ForwardingRandomAccessFile {
   public:
     JournaledFile(ArchiveJournal& journal, std::unique_ptr<RandomAccessFile> real)
-        : journal_(journal), real_(std::move(real)) {}
+        : ForwardingRandomAccessFile(std::move(real)), journal_(journal) {}
 
-    std::uint64_t size() override { return real_->size(); }
-    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        real_->readAt(offset, data, size);
-    }
     void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
         change(Written(Now(), offset, std::string(data, size)), offset, size,
-               [&] { real_->writeAt(offset, data, size); });
+               [&] { inner().writeAt(offset, data, size); });
     }
     void truncate(std::uint64_t size) override {
-        change(Cut(Now(), size), size, std::nullopt, [&] { real_->truncate(size); });
+        change(Cut(Now(), size), size, std::nullopt, [&] { inner().truncate(size); });
     }
     // Every change is on the disk already.
     void sync() override {}
-    void close() override { real_->close(); }
 
   private:
-    Layout Now() { return {Piece{0, real_->size(), std::nullopt}}; }
+    Layout Now() { return {Piece{0, inner().size(), std::nullopt}}; }
 
     void change(const Layout& next, std::uint64_t at, std::optional<std::uint64_t> length,
                 const std::function<void()>& make) {
-        journal_.note(StateOf(next, *real_, journal_.crcs()));
+        journal_.note(StateOf(next, inner(), journal_.crcs()));
         journal_.crcs().changed(at, length);
         make();
-        real_->sync();
+        inner().sync();
     }
 
     ArchiveJournal& journal_;
-    std::unique_ptr<RandomAccessFile> real_;
 };
 
 } // namespace
@@ -169,32 +163,32 @@ void BlockCrcs::changed(std::uint64_t at, std::optional<std::uint64_t> length) {
 }
 
 void ArchiveJournal::begin(const std::string& archivePath, const std::string& recordPath) {
-    const std::unique_ptr<InputFile> file = real_.openForReading(archivePath);
+    const std::unique_ptr<InputFile> file = inner().openForReading(archivePath);
     BlockCrcs crcs{*file};
-    const RunRecord record{crcs.whole(), real_.modificationTime(archivePath), {}};
+    const RunRecord record{crcs.whole(), inner().modificationTime(archivePath), {}};
     try {
-        WriteRecord(real_, recordPath, record);
+        WriteRecord(inner(), recordPath, record);
     } catch (const RuntimeError&) {
         // The archive is not changed without the record on the disk, and no record stays of a
         // run that did not begin.
         try {
-            RemoveRecord(real_, recordPath);
+            RemoveRecord(inner(), recordPath);
         } catch (const RuntimeError&) {
         }
         throw;
     }
-    watched_.emplace(Watched{real_.nativePath(archivePath), recordPath, record, std::move(crcs)});
+    watched_.emplace(Watched{inner().nativePath(archivePath), recordPath, record, std::move(crcs)});
 }
 
 void ArchiveJournal::end() {
     if (!watched_) return;
-    RemoveRecord(real_, watched_->record);
+    RemoveRecord(inner(), watched_->record);
     watched_.reset();
 }
 
 std::unique_ptr<RandomAccessFile> ArchiveJournal::openForUpdate(const std::string& path) {
-    std::unique_ptr<RandomAccessFile> file = real_.openForUpdate(path);
-    if (!watched_ || real_.nativePath(path) != watched_->archive) return file;
+    std::unique_ptr<RandomAccessFile> file = inner().openForUpdate(path);
+    if (!watched_ || inner().nativePath(path) != watched_->archive) return file;
     return std::make_unique<JournaledFile>(*this, std::move(file));
 }
 
@@ -206,7 +200,7 @@ void ArchiveJournal::note(const ContentState& state) {
     }
     RunRecord next = record;
     next.states.push_back(state);
-    WriteRecord(real_, watched_->record, next);
+    WriteRecord(inner(), watched_->record, next);
     record = std::move(next);
 }
 

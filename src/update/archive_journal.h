@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/file_system.h"
+#include "platform/forwarding_file_system.h"
 #include "update/run_record.h"
 
 namespace orv {
@@ -36,9 +37,9 @@ class BlockCrcs {
     std::vector<bool> known_;
 };
 
-class ArchiveJournal final : public FileSystem {
+class ArchiveJournal final : public ForwardingFileSystem {
   public:
-    explicit ArchiveJournal(FileSystem& real) : real_(real) {}
+    explicit ArchiveJournal(FileSystem& real) : ForwardingFileSystem(real) {}
 
     // Writes the record of the delivered archive and notes every later change of it there.
     void begin(const std::string& archivePath, const std::string& recordPath);
@@ -46,55 +47,8 @@ class ArchiveJournal final : public FileSystem {
     void end();
     bool begun() const { return watched_.has_value(); }
 
-    void probeOpen(const std::string& path) override { real_.probeOpen(path); }
-    void probeReplace(const std::string& path) override { real_.probeReplace(path); }
-    void probeWriteFolder(const std::string& folder) override { real_.probeWriteFolder(folder); }
-    void copyFile(const std::string& from, const std::string& to) override {
-        real_.copyFile(from, to);
-    }
-    void deleteFile(const std::string& path) override { real_.deleteFile(path); }
-    FileTime modificationTime(const std::string& path) override {
-        return real_.modificationTime(path);
-    }
-    std::string readFirstLine(const std::string& path) override {
-        return real_.readFirstLine(path);
-    }
-    void replaceFile(const std::string& from, const std::string& to) override {
-        real_.replaceFile(from, to);
-    }
-    void keepAs(const std::string& from, const std::string& to) override { real_.keepAs(from, to); }
-    void removeAtRestart(const std::string& path) override { real_.removeAtRestart(path); }
-    bool readOnly(const std::string& path) override { return real_.readOnly(path); }
-    void setReadOnly(const std::string& path, bool readOnly) override {
-        real_.setReadOnly(path, readOnly);
-    }
-    bool fileExists(const std::string& path) override { return real_.fileExists(path); }
-    bool directoryExists(const std::string& path) override { return real_.directoryExists(path); }
-    void createDirectory(const std::string& path) override { real_.createDirectory(path); }
-    std::unique_ptr<OutputFile> createFile(const std::string& path) override {
-        return real_.createFile(path);
-    }
-    std::unique_ptr<OutputFile> createNewFile(const std::string& path) override {
-        return real_.createNewFile(path);
-    }
-    Volume volumeOf(const std::string& folder) override { return real_.volumeOf(folder); }
-    std::vector<std::string> folderNames(const std::string& folder) override {
-        return real_.folderNames(folder);
-    }
-    std::unique_ptr<Folder> openFolder(const std::string& folder) override {
-        return real_.openFolder(folder);
-    }
-    std::unique_ptr<InputFile> openForReading(const std::string& path) override {
-        return real_.openForReading(path);
-    }
     // The archive, once the record is begun, as a file whose every change is noted first.
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
-    std::string nativePath(const std::string& path) override { return real_.nativePath(path); }
-    void syncFile(const std::string& path) override { real_.syncFile(path); }
-    void syncFolder(const std::string& folder) override { real_.syncFolder(folder); }
-    bool syncVolumes(const std::vector<std::string>& folders) override {
-        return real_.syncVolumes(folders);
-    }
 
     // Adds the state to the record on the disk, unless it is there already.
     void note(const ContentState& state);
@@ -108,7 +62,6 @@ class ArchiveJournal final : public FileSystem {
         BlockCrcs crcs;
     };
 
-    FileSystem& real_;
     std::optional<Watched> watched_;
 };
 

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+#include "platform/placed_file.h"
 #include "platform/runtime_error.h"
 #include "win32/encoding.h"
 #include "win32/handles.h"
@@ -71,47 +72,41 @@ class Win32OutputFile final : public OutputFile {
 };
 
 // Reads and writes at explicit offsets, so the file position is never relied on.
-class Win32RandomAccessFile final : public RandomAccessFile {
+class Win32RandomAccessFile final : public PlacedRandomAccessFile {
   public:
     Win32RandomAccessFile(KernelHandle file, std::string path)
-        : file_(std::move(file)), path_(std::move(path)) {}
-
-    std::uint64_t size() override {
-        return PlacedAt("Größe lesen", path_, [&] {
-            LARGE_INTEGER size{};
-            if (!GetFileSizeEx(open(), &size)) RaiseLastError();
-            return static_cast<std::uint64_t>(size.QuadPart);
-        });
-    }
-
-    void readAt(std::uint64_t offset, char* data, std::size_t size) override {
-        PlacedAt("Lesen", path_, [&] { ReadAt(offset, data, size); });
-    }
-
-    void writeAt(std::uint64_t offset, const char* data, std::size_t size) override {
-        PlacedAt("Schreiben", path_, [&] { WriteAt(offset, data, size); });
-    }
-
-    void truncate(std::uint64_t size) override {
-        PlacedAt("Kürzen", path_, [&] {
-            LARGE_INTEGER end{};
-            end.QuadPart = static_cast<LONGLONG>(size);
-            if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
-            if (!SetEndOfFile(open())) RaiseLastError();
-        });
-    }
-
-    void sync() override {
-        PlacedAt("Auf den Datenträger schreiben", path_, [&] {
-            if (!FlushFileBuffers(open())) RaiseLastError();
-        });
-    }
-
-    void close() override {
-        if (!file_.reset()) PlacedAt("Schließen", path_, [] { RaiseLastError(); });
-    }
+        : PlacedRandomAccessFile(std::move(path)), file_(std::move(file)) {}
 
   private:
+    std::uint64_t bareSize() override {
+        LARGE_INTEGER size{};
+        if (!GetFileSizeEx(open(), &size)) RaiseLastError();
+        return static_cast<std::uint64_t>(size.QuadPart);
+    }
+
+    void bareReadAt(std::uint64_t offset, char* data, std::size_t size) override {
+        ReadAt(offset, data, size);
+    }
+
+    void bareWriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
+        WriteAt(offset, data, size);
+    }
+
+    void bareTruncate(std::uint64_t size) override {
+        LARGE_INTEGER end{};
+        end.QuadPart = static_cast<LONGLONG>(size);
+        if (!SetFilePointerEx(open(), end, nullptr, FILE_BEGIN)) RaiseLastError();
+        if (!SetEndOfFile(open())) RaiseLastError();
+    }
+
+    void bareSync() override {
+        if (!FlushFileBuffers(open())) RaiseLastError();
+    }
+
+    void bareClose() override {
+        if (!file_.reset()) RaiseLastError();
+    }
+
     void ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
@@ -157,7 +152,6 @@ class Win32RandomAccessFile final : public RandomAccessFile {
     }
 
     KernelHandle file_;
-    std::string path_; // as the updater named it
 };
 
 } // namespace

@@ -12,10 +12,30 @@ RuntimeError RunningError() {
     return SystemError(err::kPermissionDenied, 5, Cause::Denied);
 }
 
-class FaultyOutputFile : public OutputFile {
+// Syncing and closing a written file, counted and noted alike for both kinds of file.
+template <typename Base> class CountedFile : public Base {
   public:
-    FaultyOutputFile(FaultyFileSystem& owner, std::unique_ptr<OutputFile> real, std::string path)
+    CountedFile(FaultyFileSystem& owner, std::unique_ptr<Base> real, std::string path)
         : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    void sync() override {
+        owner_.tick(FileOp::Sync);
+        real_->sync();
+        owner_.changed(Change::Kind::SyncFile, path_);
+    }
+    void close() override {
+        owner_.tick(FileOp::Close);
+        real_->close();
+    }
+
+  protected:
+    FaultyFileSystem& owner_;
+    const std::unique_ptr<Base> real_;
+    const std::string path_;
+};
+
+class FaultyOutputFile : public CountedFile<OutputFile> {
+  public:
+    using CountedFile::CountedFile;
     void write(const char* data, std::size_t size) override {
         owner_.tick(FileOp::Write);
         real_->write(data, size);
@@ -27,20 +47,8 @@ class FaultyOutputFile : public OutputFile {
         real_->setModificationTime(unixSeconds);
     }
     void startWriteBack() override { real_->startWriteBack(); }
-    void sync() override {
-        owner_.tick(FileOp::Sync);
-        real_->sync();
-        owner_.changed(Change::Kind::SyncFile, path_);
-    }
-    void close() override {
-        owner_.tick(FileOp::Close);
-        real_->close();
-    }
 
   private:
-    FaultyFileSystem& owner_;
-    std::unique_ptr<OutputFile> real_;
-    std::string path_;
     std::uint64_t written_ = 0;
 };
 
@@ -61,11 +69,9 @@ class FaultyInputFile : public InputFile {
 };
 
 // Opening counts as a file creation, each write and each cut as a write.
-class FaultyRandomAccessFile : public RandomAccessFile {
+class FaultyRandomAccessFile : public CountedFile<RandomAccessFile> {
   public:
-    FaultyRandomAccessFile(FaultyFileSystem& owner, std::unique_ptr<RandomAccessFile> real,
-                           std::string path)
-        : owner_(owner), real_(std::move(real)), path_(std::move(path)) {}
+    using CountedFile::CountedFile;
     std::uint64_t size() override { return real_->size(); }
     void readAt(std::uint64_t offset, char* data, std::size_t size) override {
         real_->readAt(offset, data, size);
@@ -80,20 +86,6 @@ class FaultyRandomAccessFile : public RandomAccessFile {
         real_->truncate(size);
         owner_.changed(Change::Kind::Truncate, path_, "", size, "", true);
     }
-    void sync() override {
-        owner_.tick(FileOp::Sync);
-        real_->sync();
-        owner_.changed(Change::Kind::SyncFile, path_);
-    }
-    void close() override {
-        owner_.tick(FileOp::Close);
-        real_->close();
-    }
-
-  private:
-    FaultyFileSystem& owner_;
-    std::unique_ptr<RandomAccessFile> real_;
-    std::string path_;
 };
 
 // The whole of a file as it is now.

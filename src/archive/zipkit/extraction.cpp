@@ -1,5 +1,6 @@
 #include "archive/zipkit/extraction.h"
 
+#include <algorithm>
 #include <functional>
 #include <map>
 #include <memory>
@@ -22,6 +23,8 @@ namespace {
 
 // How many files are moved into place between two chances for the status window to answer.
 constexpr std::size_t kPlacementsBetweenMessages = 16;
+// The most written to a file at once.
+constexpr std::size_t kWriteSlice = 128 * 1024;
 // From how many files on a call one request per volume puts them on the disk sooner than a
 // request per file.
 constexpr std::size_t kFilesForVolumeSync = 16;
@@ -143,9 +146,12 @@ std::string WriteEntry(TemporaryFiles& temporaries, KnownFolder& folder, EntrySt
     const EntryPiece* piece = &stream.next();
     auto [name, out] = temporaries.createBeside(folder, target);
     while (true) {
-        if (piece->size > 0) {
-            out->write(piece->data, piece->size);
-            written(piece->size);
+        // Written in slices, the bar moving after each: on a slow share a slice takes a moment,
+        // and the window answers between two.
+        for (std::size_t at = 0; at < piece->size; at += kWriteSlice) {
+            const std::size_t size = std::min(kWriteSlice, piece->size - at);
+            out->write(piece->data + at, size);
+            written(size);
         }
         if (piece->last) break;
         piece = &stream.next();

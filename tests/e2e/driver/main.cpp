@@ -330,19 +330,16 @@ class Driver {
         // Message boxes open over the middle of the screen, where the status window is too.
         SetWindowPos(box, nullptr, 0, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         Sleep(kRepaintMs);
-        const std::wstring boxFile = shotPath(Numbered(L"box", n));
-        transcript_.write(Record("shot")
-                              .word("of", "box")
-                              .number("n", n)
-                              .text("file", boxFile)
-                              .flag("ok", SaveScreenshot(box, Area::Window, boxFile)));
+        shoot("box", n, box, Area::Window, L"box");
         if (statusWindow == nullptr || !IsWindow(statusWindow)) return;
-        const std::wstring statusFile = shotPath(Numbered(L"status-at-box", n));
-        transcript_.write(Record("shot")
-                              .word("of", "status")
-                              .number("n", n)
-                              .text("file", statusFile)
-                              .flag("ok", SaveScreenshot(statusWindow, Area::Client, statusFile)));
+        shoot("status", n, statusWindow, Area::Client, L"status-at-box");
+    }
+
+    void shoot(const char* of, int n, HWND window, Area area, const std::wstring& stem) {
+        const std::wstring file = shotPath(Numbered(stem, n));
+        const bool saved = SaveScreenshot(window, area, file);
+        transcript_.write(
+            Record("shot").word("of", of).number("n", n).text("file", file).flag("ok", saved));
     }
 
     // Sets the progress text through the status window's edit control, as the zip component

@@ -11,10 +11,13 @@
 #include <string>
 #include <string_view>
 
+#include "driver/transcript.h"
 #include "win32/handles.h"
 #include "win32/paths.h"
 
 namespace {
+
+using orv::e2e::Utf8;
 
 class ArgList {
   public:
@@ -31,16 +34,6 @@ class ArgList {
     int argc_ = 0;
     wchar_t** argv_;
 };
-
-std::string Utf8(std::wstring_view text) {
-    if (text.empty()) return {};
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size,
-                        nullptr, nullptr);
-    return result;
-}
 
 // The raw text after the program name, as the program received it.
 std::wstring_view ArgumentText(std::wstring_view commandLine) {
