@@ -81,6 +81,7 @@ bool EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entr
         std::size_t handed = 0;
         const auto fill = [&](char* to, std::size_t room) {
             const std::size_t n = std::min(room, whole_.size() - handed);
+            if (n == 0) return zip_int64_t{0}; // an empty entry has no data to copy from
             std::memcpy(to, whole_.data() + handed, n);
             handed += n;
             return static_cast<zip_int64_t>(n);
