@@ -3,14 +3,15 @@
 #include <algorithm>
 #include <set>
 
+#include "archive/entry_path.h"
+#include "archive/mask.h"
 #include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/archive_review.h"
 #include "archive/zipkit/entry_checks.h"
-#include "archive/zipkit/entry_path.h"
-#include "archive/zipkit/mask.h"
-#include "archive/zipkit/utf8.h"
 #include "archive/zipkit/zip_errors.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
+#include "platform/text.h"
 
 namespace orv::check {
 namespace {
@@ -28,8 +29,7 @@ constexpr std::size_t kMaxNameLength = 255;
 using zipkit::EntryReview;
 
 bool SamePath(std::string_view a, std::string_view b) {
-    return zipkit::FoldedPath(zipkit::WithoutFolderMark(a)) ==
-           zipkit::FoldedPath(zipkit::WithoutFolderMark(b));
+    return FoldedPath(WithoutFolderMark(a)) == FoldedPath(WithoutFolderMark(b));
 }
 
 // The length in UTF-16 units, as Windows counts it; a byte that is no UTF-8 is one unit.
@@ -37,8 +37,8 @@ std::size_t Utf16Length(std::string_view text) {
     std::size_t units = 0;
     std::size_t pos = 0;
     while (pos < text.size()) {
-        const char32_t c = zipkit::NextCharacter(text, pos);
-        units += c >= 0x10000 && c < zipkit::kUndecodedByte ? 2 : 1;
+        const char32_t c = text::NextCharacter(text, pos);
+        units += c >= 0x10000 && c < text::kUndecodedByte ? 2 : 1;
     }
     return units;
 }
@@ -66,7 +66,7 @@ std::string RowName(const Stage& stage) {
 
 // The last component of a stored path.
 std::string_view FileName(std::string_view storedPath) {
-    const std::string_view path = zipkit::WithoutFolderMark(storedPath);
+    const std::string_view path = WithoutFolderMark(storedPath);
     const std::size_t slash = path.find_last_of("/\\");
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
@@ -140,9 +140,9 @@ class Run : public ArchiveRoutines {
             if (reviews_[i].refusal) refuse(stage, i, *reviews_[i].refusal);
         }
         for (const std::size_t k : zipkit::CollidingEntries(names)) {
-            refuse(stage, taken[k],
-                   zipkit::ErrorAbout(err::kZipDuplicateName,
-                                      zipkit::PrintableName(reviews_[taken[k]].name)));
+            refuse(
+                stage, taken[k],
+                zipkit::ErrorAbout(err::kZipDuplicateName, PrintableName(reviews_[taken[k]].name)));
         }
         if (!stage.fails) {
             stage.count = static_cast<int>(std::count_if(
@@ -160,7 +160,7 @@ class Run : public ArchiveRoutines {
             return false;
         }
         std::erase_if(remaining_, [&](std::size_t i) {
-            if (!zipkit::MaskMatches(mask, zipkit::WithoutFolderMark(reviews_[i].name))) {
+            if (!MaskMatches(mask, WithoutFolderMark(reviews_[i].name))) {
                 return false;
             }
             stage.removed.push_back(reviews_[i].name);
@@ -182,7 +182,7 @@ class Run : public ArchiveRoutines {
             return !e.folder && SamePath(e.name, kVersionFile);
         });
         if (top == reviews_.end()) {
-            add(FindingKind::Misplaced, zipkit::PrintableName(stage.entries.front().entry),
+            add(FindingKind::Misplaced, PrintableName(stage.entries.front().entry),
                 "Die Versionsdatei liegt nicht oben im Archiv: der Updater sucht sie als " +
                     VersionFilePath(result_.dirs.installDir) +
                     " und meldet sie als nicht "
@@ -192,7 +192,7 @@ class Run : public ArchiveRoutines {
         const std::string start =
             zipkit::ReadEntryStart(files_, archivePath_, top->index, kFirstLineLimit);
         if (start.empty()) {
-            add(FindingKind::Refused, zipkit::PrintableName(top->name),
+            add(FindingKind::Refused, PrintableName(top->name),
                 "Die Versionsdatei ist leer: das Lesen ihrer ersten Zeile scheitert (" +
                     ErrorLine(RuntimeError(err::kPastEndOfFile)) +
                     "), der Updater bricht die Installation ab.");
@@ -205,7 +205,7 @@ class Run : public ArchiveRoutines {
             for (std::size_t i = 0; i < result_.version.flaws.size(); ++i) {
                 text += (i == 0 ? "" : "; ") + result_.version.flaws[i];
             }
-            add(FindingKind::Malformed, zipkit::PrintableName(top->name),
+            add(FindingKind::Malformed, PrintableName(top->name),
                 text + ". Der Updater vergleicht dann Datumsangaben, die keine sind.");
         }
     }
@@ -220,8 +220,8 @@ class Run : public ArchiveRoutines {
             for (const Stage& stage : result_.stages) {
                 const PlanRow& row = stage.row;
                 if (&stage == &last || !LeavesArchive(row)) continue;
-                if (!zipkit::MaskMatches(row.mask, name) ||
-                    zipkit::MaskMatches(row.mask, zipkit::WithoutFolderMark(placed.entry))) {
+                if (!MaskMatches(row.mask, name) ||
+                    MaskMatches(row.mask, WithoutFolderMark(placed.entry))) {
                     continue;
                 }
                 const std::string meant =
@@ -233,11 +233,11 @@ class Run : public ArchiveRoutines {
                 // The folder may lead to where the row would have written, but only for these
                 // database folders.
                 if (SamePath(meant, placed.path)) {
-                    add(FindingKind::Note, zipkit::PrintableName(placed.entry),
+                    add(FindingKind::Note, PrintableName(placed.entry),
                         missed + ", hier zufällig dieselbe Datei; mit anderen Datenbankordnern "
                                  "nicht.");
                 } else {
-                    add(FindingKind::Misplaced, zipkit::PrintableName(placed.entry), missed + ".");
+                    add(FindingKind::Misplaced, PrintableName(placed.entry), missed + ".");
                 }
             }
         }
@@ -248,7 +248,7 @@ class Run : public ArchiveRoutines {
         for (const Stage& stage : result_.stages) {
             for (const PlacedEntry& placed : stage.entries) {
                 if (!seen.insert(placed.path).second) continue;
-                const std::string shown = zipkit::PrintableName(placed.entry);
+                const std::string shown = PrintableName(placed.entry);
                 if (LongestComponent(placed.path) > kMaxNameLength) {
                     add(FindingKind::TooLong, shown,
                         "Ein Namensteil von " + placed.path + " ist länger als " +
@@ -272,14 +272,14 @@ class Run : public ArchiveRoutines {
             if (stage.fails) continue;
             for (const PlacedEntry& placed : stage.entries) {
                 if (placed.folder) continue;
-                const std::u32string key = zipkit::FoldedPath(placed.path);
+                const std::u32string key = FoldedPath(placed.path);
                 const auto earlier = std::find_if(written.begin(), written.end(),
                                                   [&key](const auto& w) { return w.first == key; });
                 if (earlier == written.end()) {
                     written.emplace_back(key, RowName(stage));
                     continue;
                 }
-                add(FindingKind::Misplaced, zipkit::PrintableName(placed.entry),
+                add(FindingKind::Misplaced, PrintableName(placed.entry),
                     placed.path + " wird zweimal geschrieben, von " + earlier->second +
                         " und von " + RowName(stage) + "; es bleibt dieser Eintrag.");
             }
@@ -290,7 +290,7 @@ class Run : public ArchiveRoutines {
         for (const Stage& stage : result_.stages) {
             for (const PlacedEntry& placed : stage.entries) {
                 if (placed.folder || !SamePath(placed.entry, kUpdaterEntry)) continue;
-                add(FindingKind::Note, zipkit::PrintableName(placed.entry),
+                add(FindingKind::Note, PrintableName(placed.entry),
                     "Ein neues Update-Programm: " + RowName(stage) + " schreibt es nach " +
                         placed.path + ", über das laufende; es wirkt erst beim nächsten Update.");
             }
@@ -343,7 +343,7 @@ class Run : public ArchiveRoutines {
             for (std::size_t i = 0; i < refusal.stages.size(); ++i) {
                 stages += (i == 0 ? "" : ", ") + refusal.stages[i];
             }
-            add(FindingKind::Refused, zipkit::PrintableName(reviews_[refusal.review].name),
+            add(FindingKind::Refused, PrintableName(reviews_[refusal.review].name),
                 ErrorLine(refusal.error) + ". Es " +
                     (refusal.stages.size() == 1 ? "bricht" : "brechen") + " ab: " + stages +
                     "; nichts davon wird geschrieben.");

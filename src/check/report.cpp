@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <sstream>
 
+#include "archive/entry_path.h"
 #include "archive/signature.h"
-#include "archive/zipkit/entry_path.h"
 #include "env/environment.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
@@ -105,7 +105,7 @@ void WriteVersion(std::ostream& out, const VersionCheck& version) {
         out << "  keine (siehe Befunde)\n";
         return;
     }
-    Table table{{"Zeile", zipkit::PrintableName(*version.line)}, false};
+    Table table{{"Zeile", PrintableName(*version.line)}, false};
     table.add({"Datum", version.meaning.date});
     table.add({"Version", "\u201E" + version.meaning.label + "\u201C"});
     table.add({"Vergleichswert", version.meaning.key});
@@ -128,9 +128,9 @@ void WritePlan(std::ostream& out, const std::vector<Stage>& stages) {
             const std::string path = entry.path + (entry.folder ? "\\" : "");
             if (first) {
                 table.add({stage.number, stage.row.mask, TargetName(stage.row.target), count,
-                           zipkit::PrintableName(entry.entry), path});
+                           PrintableName(entry.entry), path});
             } else {
-                table.add({"", "", "", "", zipkit::PrintableName(entry.entry), path});
+                table.add({"", "", "", "", PrintableName(entry.entry), path});
             }
             first = false;
         }

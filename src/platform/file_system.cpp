@@ -4,6 +4,8 @@
 #include <array>
 #include <utility>
 
+#include "platform/paths.h"
+
 namespace orv {
 namespace {
 
@@ -56,11 +58,6 @@ class PathFolder final : public Folder {
 };
 
 } // namespace
-
-std::string PathIn(const std::string& folder, const std::string& name) {
-    if (!folder.empty() && (folder.back() == '\\' || folder.back() == '/')) return folder + name;
-    return folder + "\\" + name;
-}
 
 void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to) {
     const std::string part = PartFileOf(to);

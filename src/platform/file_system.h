@@ -162,9 +162,6 @@ class FileSystem {
     virtual bool syncVolumes(const std::vector<std::string>& folders) = 0;
 };
 
-// The path of a name in a folder (which may end in a separator).
-std::string PathIn(const std::string& folder, const std::string& name);
-
 // Copies a file so that the target is never half written, not even after a power cut: into a
 // part file beside it first (".<name>.orvtmp-copy": a copy that was killed halfway leaves it
 // there, and the next copy to the same target takes it over), which is put on the disk, then

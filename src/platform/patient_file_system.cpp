@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "platform/paths.h"
 #include "platform/text.h"
 
 namespace orv {

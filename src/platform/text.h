@@ -1,5 +1,7 @@
 #pragma once
-// String operations the updater counts in characters, not bytes: text is UTF-8.
+// The updater's text: UTF-8 throughout. String operations counted in characters, not bytes;
+// reading UTF-8 without trusting the bytes; the Western Windows code page of old text files;
+// upper case for the Latin-1 letters.
 
 #include <cstddef>
 #include <string>
@@ -27,5 +29,22 @@ constexpr char32_t UpperLatin1(char32_t c) {
     if (c >= 0xE0 && c <= 0xFE && c != 0xF7) return c - 0x20;
     return c;
 }
+
+// What a byte that is not part of valid UTF-8 reads as: the byte plus this offset, so that it
+// differs from every character.
+inline constexpr char32_t kUndecodedByte = 0x110000;
+
+// The character that begins at pos; pos moves past it (past one byte when none decodes:
+// overlong forms, surrogates and values beyond U+10FFFF included).
+char32_t NextCharacter(std::string_view text, std::size_t& pos);
+bool IsValidUtf8(std::string_view text);
+// Appends the character's UTF-8 form.
+void AppendUtf8(std::string& out, char32_t character);
+
+// Code page 1252 to UTF-8.
+std::string Windows1252ToUtf8(std::string_view bytes);
+// A line read from a text file: kept as it is when it is valid UTF-8, otherwise read as code
+// page 1252 (the ANSI code page the application writes its files in).
+std::string TextLineToUtf8(std::string_view bytes);
 
 } // namespace orv::text

@@ -29,62 +29,6 @@ std::string_view Trim(std::string_view s) {
     return s;
 }
 
-bool IsContinuation(unsigned char c) {
-    return (c & 0xC0) == 0x80;
-}
-
-bool IsUtf8(std::string_view s) {
-    for (std::size_t i = 0; i < s.size();) {
-        const auto lead = static_cast<unsigned char>(s[i]);
-        std::size_t length = 0;
-        if (lead < 0x80) {
-            length = 1;
-        } else if (lead >= 0xC2 && lead <= 0xDF) {
-            length = 2;
-        } else if (lead >= 0xE0 && lead <= 0xEF) {
-            length = 3;
-        } else if (lead >= 0xF0 && lead <= 0xF4) {
-            length = 4;
-        } else {
-            return false;
-        }
-        if (i + length > s.size()) return false;
-        for (std::size_t k = 1; k < length; ++k) {
-            if (!IsContinuation(static_cast<unsigned char>(s[i + k]))) return false;
-        }
-        i += length;
-    }
-    return true;
-}
-
-void AppendUtf8(std::string& out, char32_t c) {
-    if (c < 0x80) {
-        out += static_cast<char>(c);
-    } else if (c < 0x800) {
-        out += static_cast<char>(0xC0 | (c >> 6));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-        out += static_cast<char>(0xE0 | (c >> 12));
-        out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-}
-
-// Windows-1252 to UTF-8. The five unassigned bytes keep their own code points.
-std::string FromWindows1252(std::string_view s) {
-    static constexpr std::array<char16_t, 32> kHigh = {
-        0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160,
-        0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
-    std::string out;
-    out.reserve(s.size() + s.size() / 4);
-    for (const char ch : s) {
-        const auto c = static_cast<unsigned char>(ch);
-        AppendUtf8(out, c >= 0x80 && c < 0xA0 ? kHigh[c - 0x80] : c);
-    }
-    return out;
-}
-
 bool SameName(std::string_view a, std::string_view b) {
     return a == b || text::UCase(a) == text::UCase(b);
 }
@@ -163,10 +107,10 @@ std::string ReadProfileStringFromText(std::string_view text, std::string_view se
     const std::string_view wantedSection = Trim(section);
     const std::string_view wantedKey = Trim(key);
     if (!wantedSection.empty() && !wantedKey.empty()) {
-        if (IsUtf8(text)) {
+        if (text::IsValidUtf8(text)) {
             value = FindValue(text, wantedSection, wantedKey);
         } else {
-            value = FindValue(FromWindows1252(text), wantedSection, wantedKey);
+            value = FindValue(text::Windows1252ToUtf8(text), wantedSection, wantedKey);
         }
     }
     return text::Left(value ? *value : defaultValue, bufferSize - 1);

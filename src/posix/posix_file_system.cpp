@@ -17,6 +17,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/paths.h"
 #include "platform/placed_file.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
@@ -31,10 +32,6 @@ constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
 
 [[noreturn]] void Fail(int errnoValue) {
     throw ErrnoError(errnoValue);
-}
-
-bool IsSeparator(char c) {
-    return c == '\\' || c == '/';
 }
 
 bool IsDriveLetter(char c) {

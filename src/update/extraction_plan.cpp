@@ -1,8 +1,8 @@
 #include "update/extraction_plan.h"
 
+#include "archive/entry_path.h"
+#include "archive/mask.h"
 #include "archive/zipkit/archive_contents.h"
-#include "archive/zipkit/entry_path.h"
-#include "archive/zipkit/mask.h"
 
 namespace orv {
 
@@ -92,11 +92,11 @@ std::vector<RowPlacement> PlaceEntries(const std::vector<PlanRow>& plan,
         RowPlacement& placement = rows.emplace_back(RowPlacement{row, {}});
         for (std::size_t i = 0; i < entryNames.size(); ++i) {
             const std::string& name = entryNames[i];
-            if (taken[i] || !zipkit::MaskMatches(row.mask, zipkit::WithoutFolderMark(name))) {
+            if (taken[i] || !MaskMatches(row.mask, WithoutFolderMark(name))) {
                 continue;
             }
-            placement.entries.push_back({name, zipkit::PlacedPath(row.target, archivePath, name),
-                                         zipkit::IsFolderEntry(name), i});
+            placement.entries.push_back(
+                {name, zipkit::PlacedPath(row.target, archivePath, name), IsFolderEntry(name), i});
             if (LeavesArchive(row)) taken[i] = true;
         }
     }

@@ -11,10 +11,9 @@
 #include <vector>
 
 #include "archive/signature.h"
-#include "archive/zipkit/known_folder.h"
-#include "archive/zipkit/mask.h"
-#include "archive/zipkit/target_path.h"
 #include "env/environment.h"
+#include "platform/known_folder.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
 #include "ui/start_window.h"
@@ -447,17 +446,16 @@ std::vector<Target> TargetsOfPlan(UpdateRun& run) {
     const StoredEntries stored = run.zip.entriesOf(run.ArchivePath);
     const std::vector<RowPlacement> rows =
         PlaceEntries(ExtractionPlan(Dirs(run)), stored.names, run.ArchivePath);
-    std::map<std::u32string, std::unique_ptr<zipkit::KnownFolder>> folders;
+    std::map<std::u32string, std::unique_ptr<KnownFolder>> folders;
     std::vector<Target> targets;
     for (const RowPlacement& row : rows) {
         for (const PlacedEntry& entry : row.entries) {
             if (entry.folder) continue;
-            const zipkit::FolderAndName place = zipkit::SplitFolder(entry.path);
-            const auto [known, isNew] = folders.try_emplace(zipkit::FoldedPath(place.folder));
+            const FolderAndName place = SplitFolder(entry.path);
+            const auto [known, isNew] = folders.try_emplace(FoldedPath(place.folder));
             if (isNew) {
                 try {
-                    known->second =
-                        std::make_unique<zipkit::KnownFolder>(files, place.folder, false);
+                    known->second = std::make_unique<KnownFolder>(files, place.folder, false);
                 } catch (const RuntimeError&) {
                 }
             }
@@ -503,7 +501,7 @@ std::optional<std::string> FirstDenied(UpdateRun& run, const std::vector<Target>
     std::map<std::u32string, bool> writable;
     for (const Target& target : targets) {
         if (!target.folderExists) continue;
-        const auto [known, isNew] = writable.try_emplace(zipkit::FoldedPath(target.folder), true);
+        const auto [known, isNew] = writable.try_emplace(FoldedPath(target.folder), true);
         if (isNew) {
             try {
                 run.os.files().probeWriteFolder(target.folder);
@@ -532,10 +530,10 @@ std::vector<Space> SpaceOfPlan(UpdateRun& run, const std::vector<Target>& target
     std::map<std::u32string, std::optional<std::string>> existing; // folder -> the volume's id
     std::vector<Space> volumes;
     for (const Target& target : targets) {
-        const auto [known, isNew] = existing.try_emplace(zipkit::FoldedPath(target.folder));
+        const auto [known, isNew] = existing.try_emplace(FoldedPath(target.folder));
         if (isNew) {
-            std::vector<std::string> levels = zipkit::FolderLevels(target.folder);
-            levels.insert(levels.begin(), zipkit::DriveRootOf(target.folder));
+            std::vector<std::string> levels = FolderLevels(target.folder);
+            levels.insert(levels.begin(), DriveRootOf(target.folder));
             if (target.folderExists) levels = {target.folder};
             for (auto level = levels.rbegin(); level != levels.rend(); ++level) {
                 if (!target.folderExists && !files.directoryExists(*level)) continue;

@@ -7,8 +7,10 @@
 #include <string>
 #include <string_view>
 
+#include "platform/paths.h"
 #include "platform/placed_file.h"
 #include "platform/runtime_error.h"
+#include "platform/text.h"
 #include "win32/encoding.h"
 #include "win32/handles.h"
 #include "win32/paths.h"
@@ -228,7 +230,7 @@ FileTime Win32FileSystem::modificationTime(const std::string& path) {
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
-    return TextLineToUtf8(FirstLineOf(*openForReading(path)));
+    return text::TextLineToUtf8(FirstLineOf(*openForReading(path)));
 }
 
 void Win32FileSystem::replaceFile(const std::string& from, const std::string& to) {

@@ -1,9 +1,9 @@
 #include "archive/zipkit/archive_contents.h"
 
-#include "archive/zipkit/entry_path.h"
-#include "archive/zipkit/target_path.h"
+#include "archive/entry_path.h"
 #include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"
+#include "platform/paths.h"
 
 namespace orv::zipkit {
 

@@ -4,9 +4,9 @@
 
 #include <zip.h>
 
+#include "archive/entry_path.h"
 #include "archive/zipkit/central_directory.h"
 #include "archive/zipkit/entry_checks.h"
-#include "archive/zipkit/entry_path.h"
 #include "archive/zipkit/entry_stream.h"
 #include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"

@@ -2,8 +2,8 @@
 
 #include <set>
 
-#include "archive/zipkit/entry_path.h"
-#include "archive/zipkit/mask.h"
+#include "archive/entry_path.h"
+#include "platform/paths.h"
 #include "archive/zipkit/zip_errors.h"
 #include "platform/runtime_error.h"
 

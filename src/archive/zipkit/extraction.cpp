@@ -8,14 +8,14 @@
 #include <set>
 #include <vector>
 
+#include "archive/entry_path.h"
+#include "archive/mask.h"
 #include "archive/zipkit/entry_checks.h"
-#include "archive/zipkit/entry_path.h"
 #include "archive/zipkit/entry_stream.h"
-#include "archive/zipkit/known_folder.h"
-#include "archive/zipkit/mask.h"
-#include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zip_errors.h"
+#include "platform/known_folder.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 
 namespace orv::zipkit {

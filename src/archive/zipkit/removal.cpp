@@ -4,9 +4,9 @@
 #include <memory>
 #include <vector>
 
+#include "archive/entry_path.h"
+#include "archive/mask.h"
 #include "archive/zipkit/central_directory.h"
-#include "archive/zipkit/entry_path.h"
-#include "archive/zipkit/mask.h"
 #include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"
 

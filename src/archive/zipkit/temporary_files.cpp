@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "archive/zipkit/target_path.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 
 namespace orv::zipkit {

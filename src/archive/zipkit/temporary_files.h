@@ -8,8 +8,8 @@
 #include <utility>
 #include <vector>
 
-#include "archive/zipkit/known_folder.h"
 #include "platform/file_system.h"
+#include "platform/known_folder.h"
 
 namespace orv::zipkit {
 

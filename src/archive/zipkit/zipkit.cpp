@@ -5,9 +5,9 @@
 #include "archive/zipkit/progress.h"
 #include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/removal.h"
-#include "archive/zipkit/target_path.h"
 #include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zip_archive.h"
+#include "platform/paths.h"
 
 namespace orv::zipkit {
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv::zipkit {
+namespace orv {
 
 // True when the mask matches the stored path. "*" stands for any run of characters, folder
 // separators included, "?" for exactly one character; "*.*" matches every path, also one
@@ -14,9 +14,4 @@ namespace orv::zipkit {
 // of the lengths at worst, never more.
 bool MaskMatches(std::string_view mask, std::string_view storedPath);
 
-// The path in a form in which two paths that name the same file on Windows are equal:
-// separators unified, letters folded as MaskMatches folds them. One element per character;
-// a byte that is not part of valid UTF-8 stands for itself, apart from every character.
-std::u32string FoldedPath(std::string_view path);
-
-} // namespace orv::zipkit
+} // namespace orv

@@ -1,13 +1,11 @@
-#include "archive/zipkit/target_path.h"
+#include "platform/paths.h"
 
 #include <cstddef>
 
-namespace orv::zipkit {
-namespace {
+#include "platform/text.h"
 
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
+namespace orv {
+namespace {
 
 bool IsLetter(char c) {
     return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
@@ -41,7 +39,17 @@ std::size_t RootLength(std::string_view path) {
     return !path.empty() && IsSeparator(path[0]) ? 1 : 0;
 }
 
+// Upper case for ASCII and Latin-1 letters, one separator for "/" and "\".
+char32_t FoldedCharacter(char32_t c) {
+    return c == U'\\' ? U'/' : text::UpperLatin1(c);
+}
+
 } // namespace
+
+std::string PathIn(const std::string& folder, const std::string& name) {
+    if (!folder.empty() && IsSeparator(folder.back())) return folder + name;
+    return folder + "\\" + name;
+}
 
 std::string DriveRootOf(std::string_view path) {
     if (HasDriveLetter(path)) return std::string(path.substr(0, 2)) + "\\";
@@ -79,4 +87,14 @@ FolderAndName SplitFolder(std::string_view path) {
     return {std::string(path.substr(0, nameStart)), std::string(path.substr(nameStart))};
 }
 
-} // namespace orv::zipkit
+std::u32string FoldedPath(std::string_view path) {
+    std::u32string folded;
+    folded.reserve(path.size());
+    std::size_t pos = 0;
+    while (pos < path.size()) {
+        folded.push_back(FoldedCharacter(text::NextCharacter(path, pos)));
+    }
+    return folded;
+}
+
+} // namespace orv

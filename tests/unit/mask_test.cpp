@@ -1,11 +1,11 @@
-#include "archive/zipkit/mask.h"
+#include "archive/mask.h"
 
 #include <chrono>
 #include <string>
 
 #include <gtest/gtest.h>
 
-namespace orv::zipkit {
+namespace orv {
 namespace {
 
 struct MaskCase {
@@ -131,23 +131,5 @@ TEST(MaskEffort, ManyStarsOnLongNamesFinishQuickly) {
     EXPECT_LT(std::chrono::steady_clock::now() - begin, std::chrono::seconds(2));
 }
 
-struct SameFileCase {
-    const char* a;
-    const char* b;
-    bool same;
-};
-
-const SameFileCase kSameFile[] = {
-    {"Readme.txt", "README.TXT", true}, {"dir/a", "DIR\\A", true},
-    {"Grüße.txt", "GRÜßE.TXT", true},   {"Grüße.txt", "GRÜSSE.TXT", false},
-    {"a.txt", "a.txt ", false},         {"\xFF", "\xDF", false},
-};
-
-TEST(FoldedPath, TellsWhichPathsNameTheSameFile) {
-    for (const SameFileCase& c : kSameFile) {
-        EXPECT_EQ(FoldedPath(c.a) == FoldedPath(c.b), c.same) << c.a << " vs " << c.b;
-    }
-}
-
 } // namespace
-} // namespace orv::zipkit
+} // namespace orv

@@ -1,12 +1,19 @@
 #pragma once
-// Where extracted files go: the target folder the caller names, and the folders on the way
-// to each file.
+// Paths as the updater names files, the Windows way: "\" (or "/") between the components,
+// drive letters and network shares as roots, names compared without regard to case.
 
 #include <string>
 #include <string_view>
 #include <vector>
 
-namespace orv::zipkit {
+namespace orv {
+
+inline bool IsSeparator(char c) {
+    return c == '/' || c == '\\';
+}
+
+// The name in the folder: "C:\a" and "b" give "C:\a\b", as does "C:\a\" and "b".
+std::string PathIn(const std::string& folder, const std::string& name);
 
 // The root of the drive that holds the file: "C:\" for "C:\x\y.zip", "\\server\share\" for a
 // UNC path, "\" for anything else (a rooted path, or an absolute POSIX path).
@@ -27,4 +34,10 @@ struct FolderAndName {
 };
 FolderAndName SplitFolder(std::string_view path);
 
-} // namespace orv::zipkit
+// The path in a form in which two paths that name the same file on Windows are equal:
+// separators unified, letters folded to upper case (ASCII and the Latin-1 letters; ß and ÿ
+// stay). One element per character; a byte that is not part of valid UTF-8 stands for itself,
+// apart from every character.
+std::u32string FoldedPath(std::string_view path);
+
+} // namespace orv

@@ -1,11 +1,11 @@
-#include "archive/zipkit/known_folder.h"
+#include "platform/known_folder.h"
 
 #include <utility>
 
-#include "archive/zipkit/mask.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 
-namespace orv::zipkit {
+namespace orv {
 
 KnownFolder::KnownFolder(FileSystem& files, std::string path, bool emptyNow)
     : path_(std::move(path)), folder_(files.openFolder(path_)) {
@@ -64,4 +64,4 @@ void KnownFolder::drop(const std::string& name) {
     if (same->second.empty()) names_.erase(same);
 }
 
-} // namespace orv::zipkit
+} // namespace orv

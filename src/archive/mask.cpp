@@ -1,32 +1,10 @@
-#include "archive/zipkit/mask.h"
+#include "archive/mask.h"
 
 #include <cstddef>
 
-#include "archive/zipkit/utf8.h"
-#include "platform/text.h"
+#include "platform/paths.h"
 
-namespace orv::zipkit {
-namespace {
-
-constexpr char32_t kSeparator = U'/';
-
-// Upper case for ASCII and Latin-1 letters (ß and ÿ stay), one separator for "/" and "\".
-char32_t Fold(char32_t c) {
-    if (c == U'\\') return kSeparator;
-    return text::UpperLatin1(c);
-}
-
-} // namespace
-
-std::u32string FoldedPath(std::string_view path) {
-    std::u32string folded;
-    folded.reserve(path.size());
-    std::size_t pos = 0;
-    while (pos < path.size()) {
-        folded.push_back(Fold(NextCharacter(path, pos)));
-    }
-    return folded;
-}
+namespace orv {
 
 bool MaskMatches(std::string_view mask, std::string_view storedPath) {
     if (mask == "*.*") return true;
@@ -61,4 +39,4 @@ bool MaskMatches(std::string_view mask, std::string_view storedPath) {
     return p == pattern.size();
 }
 
-} // namespace orv::zipkit
+} // namespace orv

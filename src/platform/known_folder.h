@@ -10,7 +10,7 @@
 
 #include "platform/file_system.h"
 
-namespace orv::zipkit {
+namespace orv {
 
 class KnownFolder {
   public:
@@ -48,4 +48,4 @@ class KnownFolder {
     std::map<std::u32string, std::set<std::string>> names_;
 };
 
-} // namespace orv::zipkit
+} // namespace orv

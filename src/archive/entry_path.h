@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace orv::zipkit {
+namespace orv {
 
 // A stored path ending in a separator ("/" or "\") names a folder.
 bool IsFolderEntry(std::string_view storedPath);
@@ -32,4 +32,4 @@ std::string WindowsRelativePath(std::string_view storedPath);
 // empty name as "(leer)".
 std::string PrintableName(std::string_view storedPath);
 
-} // namespace orv::zipkit
+} // namespace orv

@@ -1,11 +1,11 @@
-#include "archive/zipkit/target_path.h"
+#include "platform/paths.h"
 
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
-namespace orv::zipkit {
+namespace orv {
 namespace {
 
 struct FolderCase {
@@ -63,5 +63,23 @@ TEST(FolderLevels, StartBelowTheRoot) {
     }
 }
 
+struct SameFileCase {
+    const char* a;
+    const char* b;
+    bool same;
+};
+
+const SameFileCase kSameFile[] = {
+    {"Readme.txt", "README.TXT", true}, {"dir/a", "DIR\\A", true},
+    {"Grüße.txt", "GRÜßE.TXT", true},   {"Grüße.txt", "GRÜSSE.TXT", false},
+    {"a.txt", "a.txt ", false},         {"\xFF", "\xDF", false},
+};
+
+TEST(FoldedPath, TellsWhichPathsNameTheSameFile) {
+    for (const SameFileCase& c : kSameFile) {
+        EXPECT_EQ(FoldedPath(c.a) == FoldedPath(c.b), c.same) << c.a << " vs " << c.b;
+    }
+}
+
 } // namespace
-} // namespace orv::zipkit
+} // namespace orv

@@ -1,8 +1,8 @@
-#include "archive/zipkit/entry_path.h"
+#include "archive/entry_path.h"
 
 #include <gtest/gtest.h>
 
-namespace orv::zipkit {
+namespace orv {
 namespace {
 
 struct NameCase {
@@ -124,4 +124,4 @@ TEST(EntryPaths, BecomeWindowsPathsAndPrintableNames) {
 }
 
 } // namespace
-} // namespace orv::zipkit
+} // namespace orv

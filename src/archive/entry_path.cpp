@@ -1,17 +1,14 @@
-#include "archive/zipkit/entry_path.h"
+#include "archive/entry_path.h"
 
 #include <algorithm>
 #include <array>
 #include <cstddef>
 
-#include "archive/zipkit/utf8.h"
+#include "platform/paths.h"
+#include "platform/text.h"
 
-namespace orv::zipkit {
+namespace orv {
 namespace {
-
-bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
-}
 
 bool IsControl(unsigned char c) {
     return c < 0x20 || c == 0x7F;
@@ -71,7 +68,7 @@ bool IsSafeEntryPath(std::string_view storedPath) {
                     [](char c) { return IsForbiddenByte(static_cast<unsigned char>(c)); })) {
         return false;
     }
-    if (!IsValidUtf8(path)) return false;
+    if (!text::IsValidUtf8(path)) return false;
 
     std::size_t begin = 0;
     while (true) {
@@ -102,8 +99,8 @@ std::string PrintableName(std::string_view storedPath) {
     std::size_t pos = 0;
     while (pos < storedPath.size()) {
         const std::size_t begin = pos;
-        const char32_t c = NextCharacter(storedPath, pos);
-        if (c < 0x20 || c == 0x7F || c >= kUndecodedByte) {
+        const char32_t c = text::NextCharacter(storedPath, pos);
+        if (c < 0x20 || c == 0x7F || c >= text::kUndecodedByte) {
             printable += '?';
         } else {
             printable += storedPath.substr(begin, pos - begin);
@@ -112,4 +109,4 @@ std::string PrintableName(std::string_view storedPath) {
     return printable;
 }
 
-} // namespace orv::zipkit
+} // namespace orv
