@@ -9,9 +9,6 @@
 
 namespace orv {
 
-// The title of boxes that have none of their own.
-inline constexpr const char* kProgramTitle = "ORVEN-Update";
-
 // The size of the text buffers handed to the INI and Windows-directory calls: an INI value
 // reads as at most one character less.
 inline constexpr std::size_t kIniBufferSize = 255;

@@ -51,6 +51,10 @@ std::string PathIn(const std::string& folder, const std::string& name) {
     return folder + "\\" + name;
 }
 
+std::string ApplicationPath(const std::string& installDir) {
+    return installDir + "\\orv\\orven32.exe";
+}
+
 std::string DriveRootOf(std::string_view path) {
     if (HasDriveLetter(path)) return std::string(path.substr(0, 2)) + "\\";
     if (IsUnc(path)) {

@@ -34,6 +34,9 @@ struct FolderAndName {
 };
 FolderAndName SplitFolder(std::string_view path);
 
+// The application's program in the installation: InstallDir\orv\orven32.exe.
+std::string ApplicationPath(const std::string& installDir);
+
 // The path in a form in which two paths that name the same file on Windows are equal:
 // separators unified, letters folded to upper case (ASCII and the Latin-1 letters; ß and ÿ
 // stay). One element per character; a byte that is not part of valid UTF-8 stands for itself,

@@ -16,6 +16,11 @@ std::string AnswerName(Answer answer) {
 
 } // namespace
 
+std::string VersionTitle(const ProgramVersion& version) {
+    return std::string(kProgramTitle) + " " + std::to_string(version.major) + "." +
+           std::to_string(version.minor) + "." + std::to_string(version.revision);
+}
+
 Answer Platform::messageBox(const std::string& text, const std::string& title, int style) {
     std::string line = "Meldung \"";
     line.append(title).append("\" (Stil ").append(std::to_string(style)).append("): ");

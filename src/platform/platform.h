@@ -29,6 +29,11 @@ struct ProgramVersion {
     int revision = 0;
 };
 
+// The updater's name, the title of its windows and of its boxes.
+inline constexpr const char* kProgramTitle = "ORVEN-Update";
+// The name with the version: "ORVEN-Update 3.0.0".
+std::string VersionTitle(const ProgramVersion& version);
+
 // An updater's hold on an installation; let go when destroyed, and by the system when the
 // process ends in any way.
 class InstallationClaim {

@@ -213,7 +213,7 @@ class PosixOutputFile : public OutputFile {
 
     void close() override {
         if (!fd_.valid()) return;
-        if (fd_.close() != 0) PlacedAt("Schließen", path_, [] { Fail(errno); });
+        if (!fd_.reset()) PlacedAt("Schließen", path_, [] { Fail(errno); });
     }
 
   private:
@@ -266,7 +266,7 @@ class PosixRandomAccessFile final : public PlacedRandomAccessFile {
     void bareSync() override { SyncFd(open().get()); }
 
     void bareClose() override {
-        if (fd_.valid() && fd_.close() != 0) Fail(errno);
+        if (!fd_.reset()) Fail(errno);
     }
 
     const UniqueFd& open() const {
@@ -301,7 +301,7 @@ void CopyBetween(const std::string& sourcePath, const std::string& target) {
     ::fchmod(out.get(), source.st_mode & 0777);
     const timespec times[2] = {{0, UTIME_OMIT}, source.st_mtim};
     if (::futimens(out.get(), times) != 0) Fail(errno);
-    if (out.close() != 0) Fail(errno);
+    if (!out.reset()) Fail(errno);
 }
 
 // The mode of a new file: a program's name makes it runnable.
@@ -496,7 +496,7 @@ void PosixFileSystem::probeOpen(const std::string& path) {
     PlacedAt("Prüfen", path, [&] {
         UniqueFd fd = OpenForReading(resolve(path));
         if (LockedByAnother(fd.get())) throw HeldError(EWOULDBLOCK);
-        if (fd.close() != 0) Fail(errno);
+        if (!fd.reset()) Fail(errno);
     });
 }
 

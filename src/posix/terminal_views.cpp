@@ -123,7 +123,7 @@ std::string BarLine(const TextSurface& surface) {
 void TerminalStartView::load(StatusTextListener& listener) {
     listener_ = &listener;
     surface_ = TextSurface{};
-    title_ = ui::layout::kLayoutTitle;
+    title_ = kProgramTitle;
     frameCaption_ = ui::layout::kFrame1Caption;
     labelCaption_ = ui::layout::kLabel1Caption;
     statusText_ = ui::layout::kTxtStatusText;

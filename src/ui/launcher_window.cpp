@@ -1,5 +1,7 @@
 #include "ui/launcher_window.h"
 
+#include "platform/paths.h"
+
 namespace orv::ui {
 
 void LauncherWindow::show(const std::string& installDir) {
@@ -7,7 +9,7 @@ void LauncherWindow::show(const std::string& installDir) {
     view_.load();
     loaded_ = true;
     // The load reaction starts the application; whether that worked is not looked at.
-    static_cast<void>(view_.shellOpen(installDir + "\\orv\\orven32.exe"));
+    static_cast<void>(view_.shellOpen(ApplicationPath(installDir)));
 }
 
 void LauncherWindow::unload() {

@@ -4,11 +4,6 @@
 
 namespace orv::ui {
 
-std::string VersionTitle(const ProgramVersion& version) {
-    return "ORVEN-Update " + std::to_string(version.major) + "." + std::to_string(version.minor) +
-           "." + std::to_string(version.revision);
-}
-
 void StartWindow::load() {
     view_.load(*this);
     loaded_ = true;

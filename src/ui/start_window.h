@@ -25,14 +25,10 @@ inline constexpr Rect kFrame1{108, 156, 4368, 888};     // in the window
 inline constexpr Rect kPicProgress{84, 348, 4176, 225}; // in Frame1
 inline constexpr Rect kTxtStatus{4332, 144, 384, 288};  // in the window
 inline constexpr Rect kLabel1{240, 336, 4248, 264};     // in the window
-inline constexpr const char* kLayoutTitle = "ORVEN-Update";
 inline constexpr const char* kFrame1Caption = "Update-Status";
 inline constexpr const char* kLabel1Caption = "Label1";
 inline constexpr const char* kTxtStatusText = "Text1";
 } // namespace layout
-
-// "ORVEN-Update 3.0.0" for version 3.0.0.
-std::string VersionTitle(const ProgramVersion& version);
 
 class StartWindow : private StatusTextListener {
   public:

@@ -81,17 +81,17 @@ bool LocateInstallation(UpdateRun& run) {
         "Stellen Sie sicher, dass sich das Programm im " + CRLF +
         "Unterverzeichnis UPDATE innerhalb des Installationsverzeichnisses" + CRLF +
         "von ORVEN befindet, z. B. c:\\orven32\\update" + CRLF + CRLF;
-    if (!ProbeFile(run.os, run.InstallDir + "\\orv\\orven32.exe")) {
+    if (!ProbeFile(run.os, ApplicationPath(run.InstallDir))) {
         run.Message = calledFrom +
                       "Sie haben das Updateprogramm außerhalb des Installationsverzeichnisses von "
                       "ORVEN gestartet." +
                       CRLF + whereItBelongs;
-        Show(run, run.Message, "ORVEN-Update", style::kCritical);
+        Show(run, run.Message, kProgramTitle, style::kCritical);
         return false;
     }
     if (text::UCase(text::Right(ownDir, 6)) != "UPDATE") {
         run.Message = calledFrom + whereItBelongs;
-        Show(run, run.Message, "ORVEN-Update", style::kCritical);
+        Show(run, run.Message, kProgramTitle, style::kCritical);
         return false;
     }
     run.AppDir = run.InstallDir + "\\orv";
@@ -333,7 +333,7 @@ VersionLine ReadUpdateVersion(UpdateRun& run) {
 }
 
 bool Ask(UpdateRun& run) {
-    return run.os.messageBox(run.Message, ui::VersionTitle(run.os.version()), style::kQuestion) !=
+    return run.os.messageBox(run.Message, VersionTitle(run.os.version()), style::kQuestion) !=
            Answer::No;
 }
 
@@ -699,7 +699,7 @@ void RunExitSection(UpdateRun& run, bool restoreGivenUp) {
     if (run.BackupMade && !restoreGivenUp) RestoreArchive(run);
     if (run.Journal->begun() && !restoreGivenUp) EndRecord(run);
     if (!run.os.commandLine().empty()) {
-        Note(run, "Neustart von ORVEN angefordert: " + run.InstallDir + "\\orv\\orven32.exe");
+        Note(run, "Neustart von ORVEN angefordert: " + ApplicationPath(run.InstallDir));
         run.frmShellExecute.show(run.InstallDir);
         run.frmShellExecute.unload();
     }
@@ -730,10 +730,8 @@ enum class Ending { ThroughExit, AtOnce };
 
 // The run up to the end of the installation.
 Ending RunUpdate(UpdateRun& run) {
-    const ProgramVersion version = run.os.version();
-    Note(run, "ORVEN-Update " + std::to_string(version.major) + "." +
-                  std::to_string(version.minor) + "." + std::to_string(version.revision) + " in " +
-                  run.os.ownDirectory() + ", Befehlszeile \"" + run.os.commandLine() + "\"");
+    Note(run, VersionTitle(run.os.version()) + " in " + run.os.ownDirectory() +
+                  ", Befehlszeile \"" + run.os.commandLine() + "\"");
     WorkOutInstallDir(run);
     if (!ClaimInstallation(run)) return Ending::AtOnce;
     OpenLog(run);

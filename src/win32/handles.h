@@ -4,7 +4,7 @@
 
 #include <windows.h>
 
-#include <utility>
+#include "platform/unique_handle.h"
 
 namespace orv::win32 {
 
@@ -16,35 +16,16 @@ inline HANDLE InvalidHandleValue() {
     return INVALID_HANDLE_VALUE;
 }
 
-// Owns one handle and releases it with Close; move-only. Null and Invalid() both mean that there
-// is nothing to release.
-template <typename T, auto Close, auto Invalid = NoHandle<T>> class Unique {
-  public:
-    Unique() = default;
-    explicit Unique(T handle) : handle_(handle) {}
-    ~Unique() { reset(); }
-    Unique(Unique&& other) noexcept : handle_(std::exchange(other.handle_, T{})) {}
-    Unique& operator=(Unique&& other) noexcept {
-        if (this != &other) {
-            reset();
-            handle_ = std::exchange(other.handle_, T{});
-        }
-        return *this;
-    }
-    Unique(const Unique&) = delete;
-    Unique& operator=(const Unique&) = delete;
-
-    bool valid() const { return handle_ != T{} && handle_ != Invalid(); }
-    T get() const { return handle_; }
-    // Releases now; false (with the error in GetLastError) when releasing failed.
-    bool reset() {
-        const T handle = std::exchange(handle_, T{});
-        return handle == T{} || handle == Invalid() || Close(handle) != 0;
-    }
-
-  private:
-    T handle_{};
+// A handle released with Close, a function that returns nonzero on success. Null and Invalid()
+// both mean that there is nothing to release.
+template <typename T, auto Close, auto Invalid = NoHandle<T>> struct ClosedWith {
+    using Handle = T;
+    static T none() { return T{}; }
+    static bool empty(T handle) { return handle == T{} || handle == Invalid(); }
+    static bool release(T handle) { return Close(handle) != 0; }
 };
+template <typename T, auto Close, auto Invalid = NoHandle<T>>
+using Unique = UniqueHandle<ClosedWith<T, Close, Invalid>>;
 
 // A kernel object: file, process or thread.
 using KernelHandle = Unique<HANDLE, ::CloseHandle, InvalidHandleValue>;

@@ -47,8 +47,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     } catch (const std::exception& error) {
         // Main handles the updater's own errors; this is the last word on anything else.
         MessageBoxW(nullptr, orv::win32::Wide(error.what()).c_str(),
-                    orv::win32::Wide(orv::ui::layout::kLayoutTitle).c_str(),
-                    MB_ICONERROR | MB_SETFOREGROUND);
+                    orv::win32::Wide(orv::kProgramTitle).c_str(), MB_ICONERROR | MB_SETFOREGROUND);
         return 1;
     }
     return 0;

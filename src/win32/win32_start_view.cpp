@@ -110,9 +110,9 @@ float Win32StartView::twips(int value) const {
 void Win32StartView::load(StatusTextListener& listener) {
     unload();
     // Created hidden at the system's default place; the window model places it.
-    WindowHandle window{CreateWindowExW(
-        kWindowExStyle, windowClass_.name(), Wide(layout::kLayoutTitle).c_str(), kWindowStyle,
-        CW_USEDEFAULT, CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_, this)};
+    WindowHandle window{CreateWindowExW(kWindowExStyle, windowClass_.name(),
+                                        Wide(kProgramTitle).c_str(), kWindowStyle, CW_USEDEFAULT,
+                                        CW_USEDEFAULT, 0, 0, nullptr, nullptr, instance_, this)};
     if (window.get() == nullptr) RaiseLastError();
     loaded_ = std::make_unique<Loaded>(listener, WindowDpi(window.get()));
     loaded_->window = std::move(window);
