@@ -4,8 +4,9 @@ endif()
 # The direction of the updater's dependencies, checked by every build: a source
 # of a folder may include only headers of the folders listed for it. update -> env, archive, ui
 # -> platform; the archive check sits beside update and uses its plan; the front ends implement
-# the platform and call everything. A file that includes against the direction stops the
-# configuration, naming the file and the include.
+# the platform and call everything. The zip component in archive/zipkit shows the rest one
+# header, zipkit.h; its other headers are its own. A file that includes against the direction
+# stops the configuration, naming the file and the include.
 set(orv_layer_platform platform)
 set(orv_layer_env env platform)
 set(orv_layer_ui ui platform)
@@ -30,6 +31,10 @@ function(orv_check_layers source_dir)
             string(REGEX REPLACE "^#include \"([a-z0-9_]+)/.*" "\\1" used "${line}")
             if(NOT used IN_LIST orv_layer_${layer})
                 list(APPEND violations "${relative}: ${line}")
+            elseif(line MATCHES "^#include \"archive/zipkit/"
+                   AND NOT relative MATCHES "^archive/zipkit/"
+                   AND NOT line MATCHES "^#include \"archive/zipkit/zipkit\\.h\"")
+                list(APPEND violations "${relative}: ${line} (private to the zip component)")
             endif()
         endforeach()
     endforeach()

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <set>
 
 #include "platform/paths.h"
 #include "platform/text.h"
@@ -50,6 +51,32 @@ bool IsSafeComponent(std::string_view component) {
     if (last == '.' || last == ' ') return false; // also "." and ".."
     return !IsDeviceName(component);
 }
+
+// The names seen so far, as files and as folders.
+class NameRegister {
+  public:
+    // Registers the stored path; false when it collides with one registered before.
+    bool add(const std::string& storedPath) {
+        const bool folder = IsFolderEntry(storedPath);
+        const std::u32string key = FoldedPath(WithoutFolderMark(storedPath));
+        const bool clash = folder ? fileKeys_.count(key) > 0
+                                  : fileKeys_.count(key) > 0 || folderKeys_.count(key) > 0;
+        if (clash) return false;
+
+        for (std::size_t slash = key.find(U'/'); slash != std::u32string::npos;
+             slash = key.find(U'/', slash + 1)) {
+            const std::u32string parent = key.substr(0, slash);
+            if (fileKeys_.count(parent) > 0) return false;
+            folderKeys_.insert(parent);
+        }
+        (folder ? folderKeys_ : fileKeys_).insert(key);
+        return true;
+    }
+
+  private:
+    std::set<std::u32string> fileKeys_;
+    std::set<std::u32string> folderKeys_;
+};
 
 } // namespace
 
@@ -107,6 +134,20 @@ std::string PrintableName(std::string_view storedPath) {
         }
     }
     return printable;
+}
+
+std::vector<std::size_t> CollidingEntries(const std::vector<std::string>& storedPaths) {
+    NameRegister names;
+    std::vector<std::size_t> colliding;
+    for (std::size_t i = 0; i < storedPaths.size(); ++i) {
+        if (!names.add(storedPaths[i])) colliding.push_back(i);
+    }
+    return colliding;
+}
+
+std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,
+                       const std::string& storedPath) {
+    return TargetFolder(targetDir, archivePath) + WindowsRelativePath(storedPath);
 }
 
 } // namespace orv

@@ -4,6 +4,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace orv {
 
@@ -31,5 +32,14 @@ std::string WindowsRelativePath(std::string_view storedPath);
 // The stored path for a message: control characters and undecodable bytes shown as "?", an
 // empty name as "(leer)".
 std::string PrintableName(std::string_view storedPath);
+
+// The positions of the stored paths that land on a file or folder that an earlier one of them
+// already names, compared as Windows compares names: two files of one name, a file where a
+// folder is needed, a folder where a file is.
+std::vector<std::size_t> CollidingEntries(const std::vector<std::string>& storedPaths);
+
+// The path that an extraction into targetDir writes for the entry (a folder entry: its folder).
+std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,
+                       const std::string& storedPath);
 
 } // namespace orv

@@ -5,10 +5,7 @@
 
 #include "archive/entry_path.h"
 #include "archive/mask.h"
-#include "archive/zipkit/archive_contents.h"
-#include "archive/zipkit/archive_review.h"
-#include "archive/zipkit/entry_checks.h"
-#include "archive/zipkit/zip_errors.h"
+#include "archive/zipkit/zipkit.h"
 #include "platform/paths.h"
 #include "platform/runtime_error.h"
 #include "platform/text.h"
@@ -139,10 +136,9 @@ class Run : public ArchiveRoutines {
             names.push_back(reviews_[i].name);
             if (reviews_[i].refusal) refuse(stage, i, *reviews_[i].refusal);
         }
-        for (const std::size_t k : zipkit::CollidingEntries(names)) {
-            refuse(
-                stage, taken[k],
-                zipkit::ErrorAbout(err::kZipDuplicateName, PrintableName(reviews_[taken[k]].name)));
+        for (const std::size_t k : CollidingEntries(names)) {
+            refuse(stage, taken[k],
+                   ErrorAbout(err::kZipDuplicateName, PrintableName(reviews_[taken[k]].name)));
         }
         if (!stage.fails) {
             stage.count = static_cast<int>(std::count_if(
@@ -225,7 +221,7 @@ class Run : public ArchiveRoutines {
                     continue;
                 }
                 const std::string meant =
-                    zipkit::PlacedPath(row.target, updaterArchive_, std::string(name));
+                    PlacedPath(row.target, updaterArchive_, std::string(name));
                 const std::string missed = "Liegt in einem Ordner: " + RowName(stage) +
                                            " erfasst nur " + row.mask + " oben im Archiv (nach " +
                                            meant + "); " + RowName(last) +

@@ -94,6 +94,11 @@ Cause CauseOfErrno(int errnoValue) {
     }
 }
 
+RuntimeError ErrorAbout(int number, const std::string& subject, int errnoValue) {
+    return RuntimeError{number, ErrorText(number) + ": " + subject, errnoValue,
+                        errnoValue == 0 ? Cause::Other : CauseOfErrno(errnoValue)};
+}
+
 RuntimeError ErrnoError(int errnoValue) {
     return SystemError(ErrorNumberOfErrno(errnoValue), errnoValue, CauseOfErrno(errnoValue));
 }

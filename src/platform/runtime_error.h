@@ -108,6 +108,9 @@ int ErrorNumberOfErrno(int errnoValue);
 Cause CauseOfErrno(int errnoValue);
 // A failed C library or POSIX call: the error for its errno value.
 RuntimeError ErrnoError(int errnoValue);
+// An error with the standard text for its number, naming what it concerns: "<text>: <subject>";
+// errnoValue is the C library's code where a call failed.
+RuntimeError ErrorAbout(int number, const std::string& subject, int errnoValue = 0);
 
 // The run-time error that stands for the exception being handled (call it inside a catch): the
 // error itself, 7 for memory running out, 51 for anything else. A failure of another kind is

@@ -2,7 +2,6 @@
 
 #include "archive/entry_path.h"
 #include "archive/mask.h"
-#include "archive/zipkit/archive_contents.h"
 
 namespace orv {
 
@@ -96,7 +95,7 @@ std::vector<RowPlacement> PlaceEntries(const std::vector<PlanRow>& plan,
                 continue;
             }
             placement.entries.push_back(
-                {name, zipkit::PlacedPath(row.target, archivePath, name), IsFolderEntry(name), i});
+                {name, PlacedPath(row.target, archivePath, name), IsFolderEntry(name), i});
             if (LeavesArchive(row)) taken[i] = true;
         }
     }

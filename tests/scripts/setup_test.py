@@ -168,6 +168,11 @@ class LayersTest(unittest.TestCase):
             ("update/main.cpp", "archive/zip_component.h", False),
             ("check/archive_check.cpp", "update/extraction_plan.h", False),
             ("win32/main.cpp", "update/main.h", False),
+            # the zip component shows the rest of the updater one header
+            ("check/archive_check.cpp", "archive/zipkit/entry_checks.h", True),
+            ("update/main.cpp", "archive/zipkit/mask.h", True),
+            ("update/main_with_zipkit.cpp", "archive/zipkit/zipkit.h", False),
+            ("archive/zipkit/extraction.cpp", "archive/zipkit/entry_checks.h", False),
         ]
         for source, include, refused in cases:
             with self.subTest(source=source, include=include), \

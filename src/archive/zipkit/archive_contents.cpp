@@ -30,9 +30,4 @@ StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath) {
     return entries;
 }
 
-std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,
-                       const std::string& storedPath) {
-    return TargetFolder(targetDir, archivePath) + WindowsRelativePath(storedPath);
-}
-
 } // namespace orv::zipkit

@@ -20,8 +20,4 @@ using StoredEntries = orv::StoredEntries;
 // The names and unpacked sizes of every entry, in the archive's order.
 StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath);
 
-// The path that an extraction into targetDir writes for the entry (a folder entry: its folder).
-std::string PlacedPath(const std::string& targetDir, const std::string& archivePath,
-                       const std::string& storedPath);
-
 } // namespace orv::zipkit

@@ -1,4 +1,4 @@
-#include "archive/zipkit/archive_review.h"
+#include "archive/zipkit/zipkit.h"
 
 #include <memory>
 

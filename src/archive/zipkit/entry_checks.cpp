@@ -1,10 +1,8 @@
 #include "archive/zipkit/entry_checks.h"
 
-#include <set>
-
 #include "archive/entry_path.h"
-#include "platform/paths.h"
 #include "archive/zipkit/zip_errors.h"
+#include "platform/paths.h"
 #include "platform/runtime_error.h"
 
 namespace orv::zipkit {
@@ -22,32 +20,6 @@ bool IsSymbolicLink(zip_t* archive, zip_uint64_t index) {
     }
     return system == ZIP_OPSYS_UNIX && ((attributes >> 16) & kUnixTypeMask) == kUnixSymbolicLink;
 }
-
-// The names seen so far, as files and as folders.
-class NameRegister {
-  public:
-    // Registers the stored path; false when it collides with one registered before.
-    bool add(const std::string& storedPath) {
-        const bool folder = IsFolderEntry(storedPath);
-        const std::u32string key = FoldedPath(WithoutFolderMark(storedPath));
-        const bool clash = folder ? fileKeys_.count(key) > 0
-                                  : fileKeys_.count(key) > 0 || folderKeys_.count(key) > 0;
-        if (clash) return false;
-
-        for (std::size_t slash = key.find(U'/'); slash != std::u32string::npos;
-             slash = key.find(U'/', slash + 1)) {
-            const std::u32string parent = key.substr(0, slash);
-            if (fileKeys_.count(parent) > 0) return false;
-            folderKeys_.insert(parent);
-        }
-        (folder ? folderKeys_ : fileKeys_).insert(key);
-        return true;
-    }
-
-  private:
-    std::set<std::u32string> fileKeys_;
-    std::set<std::u32string> folderKeys_;
-};
 
 } // namespace
 
@@ -85,21 +57,15 @@ PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& n
     return entry;
 }
 
-std::vector<std::size_t> CollidingEntries(const std::vector<std::string>& storedPaths) {
-    NameRegister names;
-    std::vector<std::size_t> colliding;
-    for (std::size_t i = 0; i < storedPaths.size(); ++i) {
-        if (!names.add(storedPaths[i])) colliding.push_back(i);
-    }
-    return colliding;
-}
-
 void CheckCollisions(const std::vector<PlannedEntry>& entries) {
-    NameRegister names;
+    std::vector<std::string> names;
+    names.reserve(entries.size());
     for (const PlannedEntry& entry : entries) {
-        if (!names.add(entry.name)) {
-            throw ErrorAbout(err::kZipDuplicateName, PrintableName(entry.name));
-        }
+        names.push_back(entry.name);
+    }
+    const std::vector<std::size_t> colliding = CollidingEntries(names);
+    if (!colliding.empty()) {
+        throw ErrorAbout(err::kZipDuplicateName, PrintableName(entries[colliding.front()].name));
     }
 }
 

@@ -27,11 +27,6 @@ struct PlannedEntry {
 PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
                         const std::string& targetFolder);
 
-// The positions of the stored paths that land on a file or folder that an earlier one of them
-// already names, compared as Windows compares names: two files of one name, a file where a
-// folder is needed, a folder where a file is.
-std::vector<std::size_t> CollidingEntries(const std::vector<std::string>& storedPaths);
-
 // Raises 31010 for the first entry that collides with an earlier one.
 void CheckCollisions(const std::vector<PlannedEntry>& entries);
 

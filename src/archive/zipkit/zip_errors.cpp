@@ -48,11 +48,6 @@ int ErrorNumber(int zipCode, int systemCode) {
 
 } // namespace
 
-RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode) {
-    return RuntimeError{number, ErrorText(number) + ": " + subject, systemCode,
-                        systemCode == 0 ? Cause::Other : CauseOfErrno(systemCode)};
-}
-
 void SetReadFailure(zip_error_t& error, const RuntimeError& failure) {
     const int code =
         kReadFailureBase + failure.number() * kCauses + static_cast<int>(failure.cause());

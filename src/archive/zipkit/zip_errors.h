@@ -23,8 +23,4 @@ void SetReadFailure(zip_error_t& error, const RuntimeError& failure);
 // The same for a bare libzip error code (ZIP_ER_*), as zip_fclose gives it.
 RuntimeError ZipError(int zipCode, const std::string& subject);
 
-// An error with the standard text for its number, naming what it concerns; systemCode is the
-// platform's own code where a system call failed.
-RuntimeError ErrorAbout(int number, const std::string& subject, int systemCode = 0);
-
 } // namespace orv::zipkit
