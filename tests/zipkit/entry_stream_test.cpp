@@ -10,6 +10,7 @@
 
 #include <zip.h>
 
+#include "archive/zipkit/entry_listing.h"
 #include "archive/zipkit/entry_stream.h"
 #include "platform/runtime_error.h"
 #include "support/sandbox.h"
@@ -46,11 +47,8 @@ class OpenedArchive {
 
     std::vector<EntryToRead> all() const {
         std::vector<EntryToRead> entries;
-        const zip_int64_t count = zip_get_num_entries(archive_, 0);
-        for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-            zip_stat_t stat;
-            zip_stat_index(archive_, index, 0, &stat);
-            entries.push_back({index, stat.size, stat.name});
+        for (const ListedEntry& entry : ListEntries(archive_)) {
+            entries.push_back({entry.index, entry.record, entry.name});
         }
         return entries;
     }
@@ -166,7 +164,7 @@ TEST_P(EntryStreamBy, RefusesAnEntryLongerOrShorterThanDeclared) {
     } cases[] = {{999, err::kZipTooLarge}, {0, err::kZipTooLarge}, {1001, err::kZipDamaged}};
     for (const auto& c : cases) {
         std::vector<EntryToRead> entries = archive.all();
-        entries[0].size = c.declared;
+        entries[0].record.size = c.declared;
         EntryStream stream{archive.get(), entries, limit()};
         try {
             NextEntry(stream);

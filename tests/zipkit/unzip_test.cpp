@@ -92,6 +92,30 @@ TEST_P(IndependentWriters, UnpackIntoTheTreeTheyWereMadeFrom) {
     EXPECT_TRUE(Leftovers(box_.root()).empty());
 }
 
+// The same archives list the entries they were made from: each name (an old DOS writer's as
+// UTF-8 too) with its unpacked size, every file once.
+TEST_P(IndependentWriters, ListTheEntriesTheyWereMadeFrom) {
+    if (!useArchive(GetParam())) GTEST_SKIP() << GetParam() << " was not made (tool missing)";
+    const auto made = Contents(archives_ + "/" + GetParam() + ".files");
+    const StoredEntries listed = zipkit_.entriesOf(kArchive);
+    ASSERT_EQ(listed.names.size(), listed.sizes.size());
+    std::set<std::string> listedFiles;
+    for (std::size_t i = 0; i < listed.names.size(); ++i) {
+        std::string name = listed.names[i];
+        const bool folder = name.back() == '/';
+        if (folder) name.pop_back();
+        const auto found = made.find(name);
+        ASSERT_NE(found, made.end()) << name;
+        EXPECT_EQ(listed.sizes[i], folder ? 0 : found->second.size()) << name;
+        if (!folder) listedFiles.insert(name);
+    }
+    std::set<std::string> madeFiles;
+    for (const auto& [path, contents] : made) {
+        if (contents != "<dir>") madeFiles.insert(path);
+    }
+    EXPECT_EQ(listedFiles, madeFiles);
+}
+
 INSTANTIATE_TEST_SUITE_P(Archives, IndependentWriters,
                          ::testing::Values("py_stored.zip", "py_deflated.zip", "py_utf8.zip",
                                            "py_cp437.zip", "py_zip64.zip", "infozip.zip"),

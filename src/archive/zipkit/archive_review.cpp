@@ -7,6 +7,7 @@
 #include "archive/entry_path.h"
 #include "archive/zipkit/central_directory.h"
 #include "archive/zipkit/entry_checks.h"
+#include "archive/zipkit/entry_listing.h"
 #include "archive/zipkit/entry_stream.h"
 #include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"
@@ -14,19 +15,11 @@
 namespace orv::zipkit {
 namespace {
 
-// Reads the files' data in order, as an extraction does. A stream stops at an entry it cannot
-// read, so the entries after it get a stream of their own.
-void ReadThrough(zip_t* archive, std::vector<EntryReview>& reviews) {
-    std::vector<EntryToRead> toRead;
-    std::vector<std::size_t> positions;
-    zip_stat_t stat;
-    for (std::size_t i = 0; i < reviews.size(); ++i) {
-        const EntryReview& review = reviews[i];
-        if (review.folder || review.refusal) continue;
-        if (zip_stat_index(archive, review.index, 0, &stat) != 0) continue;
-        toRead.push_back({review.index, stat.size, PrintableName(review.name)});
-        positions.push_back(i);
-    }
+// Reads the files' data in order, as an extraction does: toRead are the files that passed the
+// checks, at these positions among the reviews. A stream stops at an entry it cannot read, so the
+// entries after it get a stream of their own.
+void ReadThrough(zip_t* archive, const std::vector<EntryToRead>& toRead,
+                 const std::vector<std::size_t>& positions, std::vector<EntryReview>& reviews) {
     std::size_t next = 0;
     while (next < toRead.size()) {
         EntryStream stream{archive,
@@ -48,23 +41,24 @@ void ReadThrough(zip_t* archive, std::vector<EntryReview>& reviews) {
 
 std::vector<EntryReview> ReviewEntries(FileSystem& files, const std::string& archivePath) {
     const ZipArchive archive = OpenArchive(files, archivePath);
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
+    const std::vector<ListedEntry> listing = ListEntries(archive.get());
     std::vector<EntryReview> reviews;
-    reviews.reserve(static_cast<std::size_t>(count));
-    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-        const char* stored = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
-        if (stored == nullptr) {
-            throw ZipError(*zip_get_error(archive.get()), "#" + std::to_string(index));
-        }
-        EntryReview& review = reviews.emplace_back(EntryReview{index, stored, false, {}});
-        review.folder = IsFolderEntry(review.name);
+    reviews.reserve(listing.size());
+    std::vector<EntryToRead> toRead;
+    std::vector<std::size_t> positions;
+    for (const ListedEntry& listed : listing) {
+        EntryReview& review = reviews.emplace_back(
+            EntryReview{listed.index, listed.name, IsFolderEntry(listed.name), {}});
         try {
-            static_cast<void>(CheckEntry(archive.get(), index, review.name, ""));
+            const PlannedEntry entry = CheckEntry(archive.get(), listed, "");
+            if (entry.folder) continue;
+            toRead.push_back({entry.index, entry.record, PrintableName(entry.name)});
+            positions.push_back(reviews.size() - 1);
         } catch (const RuntimeError& error) {
             review.refusal = error;
         }
     }
-    ReadThrough(archive.get(), reviews);
+    ReadThrough(archive.get(), toRead, positions, reviews);
     return reviews;
 }
 

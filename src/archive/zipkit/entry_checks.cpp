@@ -23,37 +23,36 @@ bool IsSymbolicLink(zip_t* archive, zip_uint64_t index) {
 
 } // namespace
 
-PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
+PlannedEntry CheckEntry(zip_t* archive, const ListedEntry& listed,
                         const std::string& targetFolder) {
+    const std::string& name = listed.name;
     const std::string shown = PrintableName(name);
     if (!IsSafeEntryPath(name)) throw ErrorAbout(err::kZipUnsafeEntry, shown);
-    const char* raw = zip_get_name(archive, index, ZIP_FL_ENC_RAW);
+    const char* raw = zip_get_name(archive, listed.index, ZIP_FL_ENC_RAW);
     if (raw == nullptr || HasControlCharacter(raw)) {
         throw ErrorAbout(err::kZipUnsafeEntry, PrintableName(raw == nullptr ? name : raw));
     }
-    if (IsSymbolicLink(archive, index)) throw ErrorAbout(err::kZipSymbolicLink, shown);
+    if (IsSymbolicLink(archive, listed.index)) throw ErrorAbout(err::kZipSymbolicLink, shown);
 
-    zip_stat_t stat;
-    if (zip_stat_index(archive, index, 0, &stat) != 0) {
-        throw ZipError(*zip_get_error(archive), shown);
-    }
+    const EntryRecord& record = listed.record;
     PlannedEntry entry;
-    entry.index = index;
+    entry.index = listed.index;
     entry.name = name;
     entry.target = targetFolder + WindowsRelativePath(name);
     entry.folder = IsFolderEntry(name);
-    if ((stat.valid & ZIP_STAT_MTIME) != 0) entry.modified = stat.mtime;
+    entry.record = record;
+    if ((record.known & ZIP_STAT_MTIME) != 0) entry.modified = record.modified;
     if (entry.folder) return entry;
 
-    if ((stat.valid & ZIP_STAT_ENCRYPTION_METHOD) != 0 && stat.encryption_method != ZIP_EM_NONE) {
+    if ((record.known & ZIP_STAT_ENCRYPTION_METHOD) != 0 && record.encryption != ZIP_EM_NONE) {
         throw ErrorAbout(err::kZipEncrypted, shown);
     }
-    if ((stat.valid & ZIP_STAT_COMP_METHOD) == 0 ||
-        (stat.comp_method != ZIP_CM_STORE && stat.comp_method != ZIP_CM_DEFLATE)) {
+    if ((record.known & ZIP_STAT_COMP_METHOD) == 0 ||
+        (record.method != ZIP_CM_STORE && record.method != ZIP_CM_DEFLATE)) {
         throw ErrorAbout(err::kZipUnsupported, shown);
     }
-    if ((stat.valid & ZIP_STAT_SIZE) == 0) throw ErrorAbout(err::kZipDamaged, shown);
-    entry.size = stat.size;
+    if ((record.known & ZIP_STAT_SIZE) == 0) throw ErrorAbout(err::kZipDamaged, shown);
+    entry.size = record.size;
     return entry;
 }
 

@@ -10,6 +10,8 @@
 
 #include <zip.h>
 
+#include "archive/zipkit/entry_listing.h"
+
 namespace orv::zipkit {
 
 struct PlannedEntry {
@@ -19,13 +21,14 @@ struct PlannedEntry {
     bool folder = false;
     std::uint64_t size = 0;
     std::optional<std::int64_t> modified; // seconds since 1970
+    EntryRecord record;                   // as the directory lists it
 };
 
 // The entry as extraction writes it to targetFolder (ending in "\"), or the RuntimeError for
 // an entry that the updater must not or cannot write: an unsafe name (31003), a symbolic link
-// (31009), encryption (31005), a method other than stored or deflated (31004).
-PlannedEntry CheckEntry(zip_t* archive, zip_uint64_t index, const std::string& name,
-                        const std::string& targetFolder);
+// (31009), encryption (31005), a method other than stored or deflated (31004). The entry is
+// one that ListEntries gave with its name read as UTF-8.
+PlannedEntry CheckEntry(zip_t* archive, const ListedEntry& listed, const std::string& targetFolder);
 
 // Raises 31010 for the first entry that collides with an earlier one.
 void CheckCollisions(const std::vector<PlannedEntry>& entries);

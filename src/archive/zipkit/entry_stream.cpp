@@ -99,22 +99,18 @@ bool EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entr
 }
 
 bool EntryStream::inflatedWhole(const EntryToRead& entry) {
-    zip_stat_t stat;
-    zip_stat_init(&stat);
-    if (zip_stat_index(archive_, entry.index, 0, &stat) != 0) {
-        throw ZipError(*zip_get_error(archive_), entry.shown);
-    }
+    const EntryRecord& record = entry.record;
     constexpr zip_uint64_t kNeeded =
         ZIP_STAT_COMP_METHOD | ZIP_STAT_COMP_SIZE | ZIP_STAT_CRC | ZIP_STAT_ENCRYPTION_METHOD;
-    if ((stat.valid & kNeeded) != kNeeded || stat.comp_method != ZIP_CM_DEFLATE ||
-        stat.encryption_method != ZIP_EM_NONE || stat.comp_size > wholeEntryLimit_ ||
-        entry.size > wholeEntryLimit_) {
+    if ((record.known & kNeeded) != kNeeded || record.method != ZIP_CM_DEFLATE ||
+        record.encryption != ZIP_EM_NONE || record.packedSize > wholeEntryLimit_ ||
+        record.size > wholeEntryLimit_) {
         return false;
     }
     // The packed data as the archive holds it, with libzip's checks of the entry's place.
     ZipEntryReader raw{zip_fopen_index(archive_, entry.index, ZIP_FL_COMPRESSED)};
     if (raw.get() == nullptr) throw ZipError(*zip_get_error(archive_), entry.shown);
-    packed_.resize(static_cast<std::size_t>(stat.comp_size));
+    packed_.resize(static_cast<std::size_t>(record.packedSize));
     std::size_t read = 0;
     while (read < packed_.size()) {
         const zip_int64_t n = zip_fread(raw.get(), packed_.data() + read, packed_.size() - read);
@@ -125,7 +121,7 @@ bool EntryStream::inflatedWhole(const EntryToRead& entry) {
     if (const int verdict = raw.close(); verdict != ZIP_ER_OK) throw ZipError(verdict, entry.shown);
 
     // Exactly as many bytes as declared: more is refused like a bomb, fewer like a cut entry.
-    whole_.resize(static_cast<std::size_t>(entry.size));
+    whole_.resize(static_cast<std::size_t>(record.size));
     switch (libdeflate_deflate_decompress(decompressor_.get(), packed_.data(), packed_.size(),
                                           whole_.data(), whole_.size(), nullptr)) {
     case LIBDEFLATE_SUCCESS:
@@ -137,7 +133,7 @@ bool EntryStream::inflatedWhole(const EntryToRead& entry) {
     default:
         throw ZipError(ZIP_ER_COMPRESSED_DATA, entry.shown);
     }
-    if (libdeflate_crc32(0, whole_.data(), whole_.size()) != stat.crc) {
+    if (libdeflate_crc32(0, whole_.data(), whole_.size()) != record.crc) {
         throw ZipError(ZIP_ER_CRC, entry.shown);
     }
     return true;
@@ -161,12 +157,12 @@ bool EntryStream::handOver(const std::stop_token& stop, const EntryToRead& entry
             }
             filled += static_cast<std::size_t>(n);
             total += static_cast<std::uint64_t>(n);
-            if (total > entry.size) throw ErrorAbout(err::kZipTooLarge, entry.shown);
+            if (total > entry.record.size) throw ErrorAbout(err::kZipTooLarge, entry.shown);
         }
         if (ended) {
             const int verdict = end();
             if (verdict != ZIP_ER_OK) throw ZipError(verdict, entry.shown);
-            if (total != entry.size) throw ErrorAbout(err::kZipDamaged, entry.shown);
+            if (total != entry.record.size) throw ErrorAbout(err::kZipDamaged, entry.shown);
         }
         batch.segments.push_back(Segment{start, filled - start, ended});
         if (filled == batch.buffer.size()) hand(batch);

@@ -15,14 +15,16 @@
 
 #include <zip.h>
 
+#include "archive/zipkit/entry_listing.h"
+
 struct libdeflate_decompressor;
 
 namespace orv::zipkit {
 
 struct EntryToRead {
     zip_uint64_t index = 0;
-    std::uint64_t size = 0; // as declared in the directory
-    std::string shown;      // the name for error texts
+    EntryRecord record; // as the directory lists it: the declared size, how the data is packed
+    std::string shown;  // the name for error texts
 };
 
 // One piece of an entry's data, in order.

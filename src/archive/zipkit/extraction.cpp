@@ -11,6 +11,7 @@
 #include "archive/entry_path.h"
 #include "archive/mask.h"
 #include "archive/zipkit/entry_checks.h"
+#include "archive/zipkit/entry_listing.h"
 #include "archive/zipkit/entry_stream.h"
 #include "archive/zipkit/temporary_files.h"
 #include "archive/zipkit/zip_errors.h"
@@ -31,14 +32,10 @@ constexpr std::size_t kFilesForVolumeSync = 16;
 
 std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
                                          const std::string& targetFolder) {
-    const zip_int64_t count = zip_get_num_entries(archive, 0);
     std::vector<PlannedEntry> entries;
-    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-        const char* stored = zip_get_name(archive, index, ZIP_FL_ENC_GUESS);
-        if (stored == nullptr) throw ZipError(*zip_get_error(archive), "#" + std::to_string(index));
-        const std::string name{stored};
-        if (!MaskMatches(mask, WithoutFolderMark(name))) continue;
-        entries.push_back(CheckEntry(archive, index, name, targetFolder));
+    for (const ListedEntry& listed : ListEntries(archive)) {
+        if (!MaskMatches(mask, WithoutFolderMark(listed.name))) continue;
+        entries.push_back(CheckEntry(archive, listed, targetFolder));
     }
     CheckCollisions(entries);
     return entries;
@@ -299,7 +296,7 @@ std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::strin
 
     std::vector<EntryToRead> toRead;
     for (const PlannedEntry& entry : entries) {
-        if (!entry.folder) toRead.push_back({entry.index, entry.size, PrintableName(entry.name)});
+        if (!entry.folder) toRead.push_back({entry.index, entry.record, PrintableName(entry.name)});
     }
 
     TargetFolders folders{files};

@@ -9,6 +9,7 @@
 #include <zip.h>
 
 #include "archive/zipkit/central_directory.h"
+#include "archive/zipkit/entry_listing.h"
 #include "archive/zipkit/zip_archive.h"
 #include "platform/runtime_error.h"
 
@@ -21,16 +22,8 @@ using Contents = std::map<std::string, std::pair<zip_uint32_t, zip_uint64_t>>;
 Contents ContentsOf(FileSystem& files, const std::string& path) {
     const ZipArchive archive = OpenArchive(files, path);
     Contents contents;
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    for (zip_int64_t i = 0; i < count; ++i) {
-        zip_stat_t stat;
-        zip_stat_init(&stat);
-        if (zip_stat_index(archive.get(), static_cast<zip_uint64_t>(i), ZIP_FL_ENC_RAW, &stat) !=
-                0 ||
-            stat.name == nullptr) {
-            throw RuntimeError(err::kZipDamaged);
-        }
-        contents[stat.name] = {stat.crc, stat.size};
+    for (const ListedEntry& entry : ListEntries(archive.get(), ZIP_FL_ENC_RAW)) {
+        contents[entry.name] = {entry.record.crc, entry.record.size};
     }
     return contents;
 }

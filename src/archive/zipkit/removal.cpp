@@ -7,6 +7,7 @@
 #include "archive/entry_path.h"
 #include "archive/mask.h"
 #include "archive/zipkit/central_directory.h"
+#include "archive/zipkit/entry_listing.h"
 #include "archive/zipkit/zip_archive.h"
 #include "archive/zipkit/zip_errors.h"
 
@@ -18,12 +19,9 @@ namespace {
 std::vector<bool> EntriesToRemove(FileSystem& files, const std::string& archivePath,
                                   const std::string& mask) {
     const ZipArchive archive = OpenArchive(files, archivePath);
-    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
-    std::vector<bool> drop(static_cast<std::size_t>(count), false);
-    for (zip_uint64_t index = 0; index < static_cast<zip_uint64_t>(count); ++index) {
-        const char* stored = zip_get_name(archive.get(), index, ZIP_FL_ENC_GUESS);
-        if (stored == nullptr) throw ZipError(*zip_get_error(archive.get()), archivePath);
-        drop[static_cast<std::size_t>(index)] = MaskMatches(mask, WithoutFolderMark(stored));
+    std::vector<bool> drop;
+    for (const ListedEntry& entry : ListEntries(archive.get(), ZIP_FL_ENC_GUESS, archivePath)) {
+        drop.push_back(MaskMatches(mask, WithoutFolderMark(entry.name)));
     }
     return drop;
 }
