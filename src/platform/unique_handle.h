@@ -10,6 +10,7 @@
 //       static bool release(Handle);   // releases; false when that failed
 //   };
 
+#include <type_traits>
 #include <utility>
 
 namespace orv {
@@ -46,6 +47,22 @@ template <typename Kind> class UniqueHandle {
 
   private:
     Handle handle_ = Kind::none();
+};
+
+// A pointer that a C library frees with Free; null is none. Free either returns nothing or 0 on
+// success (closedir, zip_fclose).
+template <typename T, auto Free> struct FreedPointer {
+    using Handle = T*;
+    static T* none() { return nullptr; }
+    static bool empty(T* pointer) { return pointer == nullptr; }
+    static bool release(T* pointer) {
+        if constexpr (std::is_void_v<decltype(Free(pointer))>) {
+            Free(pointer);
+            return true;
+        } else {
+            return Free(pointer) == 0;
+        }
+    }
 };
 
 } // namespace orv

@@ -16,12 +16,6 @@ struct FileDescriptor {
 };
 using UniqueFd = UniqueHandle<FileDescriptor>;
 
-struct DirectoryStream {
-    using Handle = DIR*;
-    static DIR* none() { return nullptr; }
-    static bool empty(DIR* dir) { return dir == nullptr; }
-    static bool release(DIR* dir) { return ::closedir(dir) == 0; }
-};
-using UniqueDir = UniqueHandle<DirectoryStream>;
+using UniqueDir = UniqueHandle<FreedPointer<DIR, ::closedir>>;
 
 } // namespace orv::posix

@@ -95,7 +95,7 @@ bool EntryStream::readEntry(const std::stop_token& stop, const EntryToRead& entr
         if (n < 0) throw ZipError(*zip_file_get_error(reader.get()), entry.shown);
         return n;
     };
-    return handOver(stop, entry, batch, fill, [&] { return reader.close(); });
+    return handOver(stop, entry, batch, fill, [&] { return CloseEntry(reader); });
 }
 
 bool EntryStream::inflatedWhole(const EntryToRead& entry) {
@@ -118,7 +118,8 @@ bool EntryStream::inflatedWhole(const EntryToRead& entry) {
         if (n == 0) throw ErrorAbout(err::kZipDamaged, entry.shown);
         read += static_cast<std::size_t>(n);
     }
-    if (const int verdict = raw.close(); verdict != ZIP_ER_OK) throw ZipError(verdict, entry.shown);
+    if (const int verdict = CloseEntry(raw); verdict != ZIP_ER_OK)
+        throw ZipError(verdict, entry.shown);
 
     // Exactly as many bytes as declared: more is refused like a bomb, fewer like a cut entry.
     whole_.resize(static_cast<std::size_t>(record.size));

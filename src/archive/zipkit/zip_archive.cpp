@@ -134,28 +134,9 @@ class BlockSource {
 
 } // namespace
 
-ZipSource::~ZipSource() {
-    if (source_ != nullptr) zip_source_free(source_);
-}
-
-ZipArchive::~ZipArchive() {
-    discard();
-}
-
-void ZipArchive::discard() {
-    if (archive_ != nullptr) zip_discard(archive_);
-    archive_ = nullptr;
-}
-
-ZipEntryReader::~ZipEntryReader() {
-    close();
-}
-
-int ZipEntryReader::close() {
-    if (file_ == nullptr) return ZIP_ER_OK;
-    const int result = zip_fclose(file_);
-    file_ = nullptr;
-    return result;
+int CloseEntry(ZipEntryReader& reader) {
+    zip_file_t* const file = reader.release();
+    return file == nullptr ? ZIP_ER_OK : zip_fclose(file);
 }
 
 ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath) {

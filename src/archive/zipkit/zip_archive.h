@@ -7,58 +7,20 @@
 #include <zip.h>
 
 #include "platform/file_system.h"
+#include "platform/unique_handle.h"
 
 namespace orv::zipkit {
 
-// A data source; freed unless an archive has taken it over.
-class ZipSource {
-  public:
-    explicit ZipSource(zip_source_t* source) : source_(source) {}
-    ~ZipSource();
-    ZipSource(const ZipSource&) = delete;
-    ZipSource& operator=(const ZipSource&) = delete;
-
-    zip_source_t* get() const { return source_; }
-    // Hands the source over to an archive that now owns it.
-    void release() { source_ = nullptr; }
-
-  private:
-    zip_source_t* source_;
-};
-
-// An archive open for reading.
-class ZipArchive {
-  public:
-    explicit ZipArchive(zip_t* archive) : archive_(archive) {}
-    ~ZipArchive();
-    ZipArchive(ZipArchive&& other) noexcept : archive_(other.archive_) { other.archive_ = nullptr; }
-    ZipArchive& operator=(ZipArchive&&) = delete;
-    ZipArchive(const ZipArchive&) = delete;
-    ZipArchive& operator=(const ZipArchive&) = delete;
-
-    zip_t* get() const { return archive_; }
-    void discard();
-
-  private:
-    zip_t* archive_;
-};
-
+// A data source; freed unless an archive has taken it over (release()).
+using ZipSource = UniqueHandle<FreedPointer<zip_source_t, zip_source_free>>;
+// An archive open for reading; closed without writing anything.
+using ZipArchive = UniqueHandle<FreedPointer<zip_t, zip_discard>>;
 // One entry being read.
-class ZipEntryReader {
-  public:
-    explicit ZipEntryReader(zip_file_t* file) : file_(file) {}
-    ~ZipEntryReader();
-    ZipEntryReader(const ZipEntryReader&) = delete;
-    ZipEntryReader& operator=(const ZipEntryReader&) = delete;
+using ZipEntryReader = UniqueHandle<FreedPointer<zip_file_t, zip_fclose>>;
 
-    zip_file_t* get() const { return file_; }
-    // Closes the entry and gives libzip's verdict on it: 0, or a ZIP_ER_* code (a checksum
-    // that does not match is only reported here).
-    int close();
-
-  private:
-    zip_file_t* file_;
-};
+// Closes the entry and gives libzip's verdict on it: 0, or a ZIP_ER_* code (a checksum that
+// does not match is only reported here).
+int CloseEntry(ZipEntryReader& reader);
 
 // Opens the archive for reading through the file system. A missing file, a folder, an empty
 // file and anything libzip cannot read as a zip archive raise RuntimeError.
