@@ -16,6 +16,14 @@ const std::string kNotInArchive =
 const std::string kUnknownInstalled =
     "Die aktuelle ORVEN-Version kann nicht ermittelt werden.\r\nSie können die Versionen nur "
     "vergleichen, wenn Sie das Update aus ORVEN starten.\r\n\r\n";
+const std::string kWillInstall =
+    "Version  3.1 vom 15.03.2019 wird installiert.\r\n\r\nWollen Sie das Update jetzt ausführen ?";
+// The question after a comparison that finds the update older; installed as the label shows it.
+std::string Older(const std::string& installed) {
+    return "Das Versionsdatum der zu installierenden Version ist\r\nälter als das Datum der "
+           "installierten Version.\r\n\r\nInstallierte Version: " +
+           installed + "\r\n\r\nUpdate-Version:        3.1 vom 15.03.2019\r\n\r\n" + kAnyway;
+}
 const std::string kCancelNote = "ORV-Update wurde abgebrochen!\r\n\r\nORVEN wird wieder gestartet!";
 
 const std::vector<ZipEntry> kWithVersion{{"orvupd.txt", "15.03.2019 3.1\r\nzweite Zeile\r\n"},
@@ -33,23 +41,12 @@ struct VersionCase {
 TEST(VersionCheck, TellsTheUserWhatWillBeInstalled) {
     const VersionCase kCases[] = {
         {"newer, the label keeps its leading blank", "01.02.2019 3.0", kWithVersion, false,
-         "Version  3.1 vom 15.03.2019 wird installiert.\r\n\r\nWollen Sie das Update jetzt "
-         "ausführen ?"},
+         kWillInstall},
         {"same date", "15.03.2019 3.1", kWithVersion, false,
          "Das Versionsdatum ist identisch mit der installierten Version.\r\n\r\n" + kAnyway},
-        {"older", "20.04.2019 3.2", kWithVersion, false,
-         "Das Versionsdatum der zu installierenden Version ist\r\nälter als das Datum der "
-         "installierten Version.\r\n\r\nInstallierte Version:  3.2 vom 20.04.2019\r\n\r\n"
-         "Update-Version:        3.1 vom 15.03.2019\r\n\r\n" +
-             kAnyway},
-        {"a later year wins over a later day", "31.12.2018 3.0", kWithVersion, false,
-         "Version  3.1 vom 15.03.2019 wird installiert.\r\n\r\nWollen Sie das Update jetzt "
-         "ausführen ?"},
-        {"any command line counts as a version line", "x", kWithVersion, false,
-         "Das Versionsdatum der zu installierenden Version ist\r\nälter als das Datum der "
-         "installierten Version.\r\n\r\nInstallierte Version:  vom x\r\n\r\n"
-         "Update-Version:        3.1 vom 15.03.2019\r\n\r\n" +
-             kAnyway},
+        {"older", "20.04.2019 3.2", kWithVersion, false, Older(" 3.2 vom 20.04.2019")},
+        {"a later year wins over a later day", "31.12.2018 3.0", kWithVersion, false, kWillInstall},
+        {"any command line counts as a version line", "x", kWithVersion, false, Older(" vom x")},
         {"version file missing from the archive", "01.02.2019 3.0", kWithoutVersion, false,
          kNotInArchive + "\r\n\r\n" + kAnyway},
         {"a version file left by an earlier run is not read", "01.02.2019 3.0", kWithoutVersion,

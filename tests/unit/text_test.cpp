@@ -37,31 +37,38 @@ TEST(Text, UpperCasesLatinLetters) {
     EXPECT_EQ(text::UCase("straße ÷"), "STRAßE ÷");
 }
 
-// Whether bytes are UTF-8 the way every reader of the updater's text takes them: shortest
-// forms only, no surrogates, nothing beyond U+10FFFF.
+// Bytes as every reader of the updater's text takes them: UTF-8 in its shortest forms only, no
+// surrogates, nothing beyond U+10FFFF; a line that is not UTF-8 is read as code page 1252.
 struct Utf8Case {
     const char* what;
     std::string_view bytes;
     bool valid;
+    std::string_view line; // read as a line of a text file
 };
 
 const Utf8Case kUtf8Cases[] = {
-    {"empty", "", true},
-    {"umlauts", "Größe überprüfen", true},
-    {"beyond 16 bits", "Note \xF0\x9D\x84\x9E", true},
-    {"sequence cut off at the end", "ab\xC3", false},
-    {"stray continuation byte", "a\x80z", false},
-    {"overlong slash", "\xC0\xAF", false},
-    {"overlong three bytes", "\xE0\x80\xAF", false},
-    {"encoded surrogate", "\xED\xA0\x80", false},
-    {"beyond U+10FFFF", "\xF4\x90\x80\x80", false},
-    {"code page 1252 umlaut", "Gr\xFC\xDF", false},
-    {"invalid byte", "a\xFF", false},
+    {"empty", "", true, ""},
+    {"plain ASCII version line", "15.03.2019 3.1", true, "15.03.2019 3.1"},
+    {"umlauts", "15.03.2019 Grüße", true, "15.03.2019 Grüße"},
+    {"beyond 16 bits", "Note \xF0\x9D\x84\x9E", true, "Note \xF0\x9D\x84\x9E"},
+    {"sequence cut off at the end", "ab\xC3", false, "ab\xC3\x83"},
+    {"stray continuation byte", "a\x80z", false, "a€z"},
+    {"overlong slash", "\xC0\xAF", false, "\xC3\x80\xC2\xAF"},
+    {"overlong three bytes", "\xE0\x80\xAF", false, "à€¯"},
+    {"encoded surrogate", "\xED\xA0\x80", false, "í\xC2\xA0€"},
+    {"beyond U+10FFFF", "\xF4\x90\x80\x80", false, "ô\xC2\x90€€"},
+    {"ANSI umlauts",
+     "15.03.2019 Gr\xFC\xDF"
+     "e",
+     false, "15.03.2019 Grüße"},
+    {"ANSI euro sign and quotes", "\x80 \x84x\x93", false, "€ „x“"},
+    {"unassigned ANSI byte", "a\x81", false, "a\xC2\x81"},
+    {"invalid byte", "a\xFF", false, "aÿ"},
 };
 
 class Utf8Table : public testing::TestWithParam<Utf8Case> {};
 
-TEST_P(Utf8Table, TellsValidFromMalformed) {
+TEST_P(Utf8Table, TellsValidFromMalformedAndReadsLines) {
     const Utf8Case& c = GetParam();
     EXPECT_EQ(text::IsValidUtf8(c.bytes), c.valid) << c.what;
     // Each byte that starts no valid sequence reads as itself, apart from every character.
@@ -70,37 +77,10 @@ TEST_P(Utf8Table, TellsValidFromMalformed) {
         undecoded += text::NextCharacter(c.bytes, pos) >= text::kUndecodedByte;
     }
     EXPECT_EQ(undecoded == 0, c.valid) << c.what;
+    EXPECT_EQ(text::TextLineToUtf8(c.bytes), c.line) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, Utf8Table, testing::ValuesIn(kUtf8Cases));
-
-struct LineCase {
-    const char* what;
-    std::string_view bytes;
-    std::string_view utf8;
-};
-
-const LineCase kLineCases[] = {
-    {"plain ASCII version line", "15.03.2019 3.1", "15.03.2019 3.1"},
-    {"ANSI umlauts",
-     "15.03.2019 Gr\xFC\xDF"
-     "e",
-     "15.03.2019 Grüße"},
-    {"ANSI euro sign and quotes", "\x80 \x84x\x93", "€ „x“"},
-    {"unassigned ANSI byte", "a\x81", "a\xC2\x81"},
-    {"UTF-8 kept as it is", "15.03.2019 Grüße", "15.03.2019 Grüße"},
-    {"UTF-8 beyond 16 bits kept", "\xF0\x9D\x84\x9E", "\xF0\x9D\x84\x9E"},
-    {"empty line", "", ""},
-};
-
-class TextLineTest : public testing::TestWithParam<LineCase> {};
-
-TEST_P(TextLineTest, ReadsAnsiAndUtf8) {
-    const LineCase& c = GetParam();
-    EXPECT_EQ(text::TextLineToUtf8(c.bytes), c.utf8) << c.what;
-}
-
-INSTANTIATE_TEST_SUITE_P(Text, TextLineTest, testing::ValuesIn(kLineCases));
 
 } // namespace
 } // namespace orv
