@@ -100,7 +100,7 @@ bool IsSafeEntryPath(std::string_view storedPath) {
     std::size_t begin = 0;
     while (true) {
         const auto end = std::find_if(path.begin() + static_cast<std::ptrdiff_t>(begin), path.end(),
-                                      IsSeparator);
+                                      IsSeparator<char>);
         const auto endPos = static_cast<std::size_t>(end - path.begin());
         if (!IsSafeComponent(path.substr(begin, endPos - begin))) return false;
         if (end == path.end()) return true;

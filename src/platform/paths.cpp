@@ -7,12 +7,8 @@
 namespace orv {
 namespace {
 
-bool IsLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 bool HasDriveLetter(std::string_view path) {
-    return path.size() >= 2 && IsLetter(path[0]) && path[1] == ':';
+    return path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':';
 }
 
 bool IsUnc(std::string_view path) {

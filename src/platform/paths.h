@@ -8,8 +8,28 @@
 
 namespace orv {
 
-inline bool IsSeparator(char c) {
-    return c == '/' || c == '\\';
+// The rules that hold for UTF-8 and for the UTF-16 of the Windows calls alike.
+template <typename Char> constexpr bool IsSeparator(Char c) {
+    return c == Char('/') || c == Char('\\');
+}
+template <typename Char> constexpr bool IsDriveLetter(Char c) {
+    return (c >= Char('A') && c <= Char('Z')) || (c >= Char('a') && c <= Char('z'));
+}
+// The drive of a full path as the user knows it: "D:" for "D:\x", "\\server\share" for a
+// network path; empty for any other path (rooted, relative, or a device form "\\?\", "\\.\").
+template <typename Char> std::basic_string_view<Char> DriveOf(std::basic_string_view<Char> path) {
+    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == Char(':'))
+        return path.substr(0, 2);
+    const bool network = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
+                         path[2] != Char('?') && path[2] != Char('.');
+    if (!network) return {};
+    std::size_t end = 2;
+    for (int part = 0; part < 2; ++part) { // the server, then the share
+        while (end < path.size() && !IsSeparator(path[end]))
+            ++end;
+        if (part == 0 && end < path.size()) ++end;
+    }
+    return path.substr(0, end);
 }
 
 // The name in the folder: "C:\a" and "b" give "C:\a\b", as does "C:\a\" and "b".

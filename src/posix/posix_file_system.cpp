@@ -34,10 +34,6 @@ constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
     throw ErrnoError(errnoValue);
 }
 
-bool IsDriveLetter(char c) {
-    return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
-}
-
 std::string Join(const std::string& directory, const std::string& name) {
     if (directory.empty()) return name;
     if (directory.back() == '/') return directory + name;
@@ -603,22 +599,6 @@ std::unique_ptr<OutputFile> PosixFileSystem::createNewFile(const std::string& pa
 
 namespace {
 
-// The drive of a Windows-style path: "C:" for "C:\x", "\\server\share" for a network path;
-// empty for any other path.
-std::string DriveOfPath(const std::string& path) {
-    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == ':') return path.substr(0, 2);
-    if (path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1])) {
-        std::size_t end = 2;
-        for (int part = 0; part < 2; ++part) {
-            while (end < path.size() && !IsSeparator(path[end]))
-                ++end;
-            if (part == 0 && end < path.size()) ++end;
-        }
-        return path.substr(0, end);
-    }
-    return {};
-}
-
 // The folder where the file system that holds the native folder is mounted.
 std::string MountPointOf(const std::string& native, dev_t device) {
     std::string here = native;
@@ -639,7 +619,7 @@ Volume VolumeOf(const std::string& folder, const std::string& native) {
     if (::stat(native.c_str(), &st) != 0) Fail(errno);
     struct statvfs space {};
     if (::statvfs(native.c_str(), &space) != 0) Fail(errno);
-    std::string name = DriveOfPath(folder);
+    std::string name{DriveOf(std::string_view(folder))};
     if (name.empty()) name = MountPointOf(native, st.st_dev);
     return {std::to_string(st.st_dev), name,
             static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize};

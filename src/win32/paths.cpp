@@ -2,18 +2,9 @@
 
 #include <initializer_list>
 
+#include "platform/paths.h"
+
 namespace orv::win32 {
-namespace {
-
-bool IsSeparator(char16_t c) {
-    return c == u'\\' || c == u'/';
-}
-
-bool IsDriveLetter(char16_t c) {
-    return (c >= u'A' && c <= u'Z') || (c >= u'a' && c <= u'z');
-}
-
-} // namespace
 
 std::u16string DirectoryOf(std::u16string_view filePath) {
     const std::size_t last = filePath.find_last_of(u"\\/");
@@ -39,14 +30,7 @@ std::u16string WithLongPathPrefix(std::u16string_view fullPath) {
 
 std::u16string DriveOf(std::u16string_view fullPath) {
     const std::u16string plain = PlainFormOf(fullPath);
-    if (plain.size() >= 2 && IsDriveLetter(plain[0]) && plain[1] == u':') return plain.substr(0, 2);
-    const bool network = plain.size() > 2 && IsSeparator(plain[0]) && IsSeparator(plain[1]) &&
-                         plain[2] != u'?' && plain[2] != u'.';
-    if (!network) return {};
-    const std::size_t serverEnd = plain.find_first_of(u"\\/", 2);
-    if (serverEnd == std::u16string::npos) return plain;
-    const std::size_t shareEnd = plain.find_first_of(u"\\/", serverEnd + 1);
-    return plain.substr(0, shareEnd);
+    return std::u16string(orv::DriveOf(std::u16string_view(plain)));
 }
 
 std::u16string PlainFormOf(std::u16string_view fullPath) {

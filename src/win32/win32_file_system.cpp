@@ -86,14 +86,6 @@ class Win32RandomAccessFile final : public PlacedRandomAccessFile {
         return static_cast<std::uint64_t>(size.QuadPart);
     }
 
-    void bareReadAt(std::uint64_t offset, char* data, std::size_t size) override {
-        ReadAt(offset, data, size);
-    }
-
-    void bareWriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
-        WriteAt(offset, data, size);
-    }
-
     void bareTruncate(std::uint64_t size) override {
         LARGE_INTEGER end{};
         end.QuadPart = static_cast<LONGLONG>(size);
@@ -109,7 +101,7 @@ class Win32RandomAccessFile final : public PlacedRandomAccessFile {
         if (!file_.reset()) RaiseLastError();
     }
 
-    void ReadAt(std::uint64_t offset, char* data, std::size_t size) const {
+    void bareReadAt(std::uint64_t offset, char* data, std::size_t size) override {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
             OVERLAPPED at = At(offset);
@@ -128,7 +120,7 @@ class Win32RandomAccessFile final : public PlacedRandomAccessFile {
         }
     }
 
-    void WriteAt(std::uint64_t offset, const char* data, std::size_t size) const {
+    void bareWriteAt(std::uint64_t offset, const char* data, std::size_t size) override {
         while (size > 0) {
             const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
             OVERLAPPED at = At(offset);

@@ -38,6 +38,29 @@ TEST(TargetFolder, EndsInOneSeparatorAndFindsTheDriveRoot) {
     }
 }
 
+TEST(DriveOf, NamesTheDriveOrShareAsTheUserKnowsIt) {
+    const struct {
+        const char* path;
+        const char* drive;
+    } cases[] = {
+        {"E:\\ORVEN32\\update", "E:"},
+        {"e:", "e:"},
+        {"\\\\fileserver\\orven\\ORVDATA\\Daten", "\\\\fileserver\\orven"},
+        {"//fileserver/orven/x", "//fileserver/orven"},
+        {"\\\\fileserver\\orven", "\\\\fileserver\\orven"},
+        {"\\\\fileserver\\", "\\\\fileserver\\"},
+        {"\\\\?\\D:\\x", ""}, // a device form names no drive of its own
+        {"\\\\.\\pipe\\x", ""},
+        {"\\ORVEN32", ""},
+        {"/srv/orven", ""},
+        {"ORVEN32\\orv", ""},
+        {"", ""},
+    };
+    for (const auto& c : cases) {
+        EXPECT_EQ(DriveOf(std::string_view(c.path)), c.drive) << c.path;
+    }
+}
+
 struct LevelCase {
     const char* folder;
     std::vector<std::string> levels;
