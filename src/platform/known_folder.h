@@ -1,6 +1,7 @@
 #pragma once
-// A folder of one call's targets: opened once and its names read once, then kept current with
-// the call's own changes, so that the call asks the system about no name twice.
+// A folder that many operations of one step write into (the targets of one extraction, the
+// folders of the update's plan): opened once and its names read once, then kept current with
+// the changes made through it, so that the step asks the system about no name twice.
 
 #include <map>
 #include <memory>

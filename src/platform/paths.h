@@ -2,6 +2,7 @@
 // Paths as the updater names files, the Windows way: "\" (or "/") between the components,
 // drive letters and network shares as roots, names compared without regard to case.
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -18,8 +19,9 @@ template <typename Char> constexpr bool IsDriveLetter(Char c) {
 // The drive of a full path as the user knows it: "D:" for "D:\x", "\\server\share" for a
 // network path; empty for any other path (rooted, relative, or a device form "\\?\", "\\.\").
 template <typename Char> std::basic_string_view<Char> DriveOf(std::basic_string_view<Char> path) {
-    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == Char(':'))
+    if (path.size() >= 2 && IsDriveLetter(path[0]) && path[1] == Char(':')) {
         return path.substr(0, 2);
+    }
     const bool network = path.size() > 2 && IsSeparator(path[0]) && IsSeparator(path[1]) &&
                          path[2] != Char('?') && path[2] != Char('.');
     if (!network) return {};
