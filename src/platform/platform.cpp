@@ -1,5 +1,8 @@
 #include "platform/platform.h"
 
+#include "platform/run_log.h"
+#include "platform/runtime_error.h"
+
 namespace orv {
 namespace {
 
@@ -12,6 +15,14 @@ std::string AnswerName(Answer answer) {
     default:
         return "OK";
     }
+}
+
+// Whether the box has the buttons Yes and No (also with Cancel).
+bool AsksYesOrNo(int style) {
+    constexpr int kButtons = 0x0F;
+    constexpr int kYesNoCancel = 3;
+    constexpr int kYesNo = 4;
+    return (style & kButtons) == kYesNoCancel || (style & kButtons) == kYesNo;
 }
 
 } // namespace
@@ -27,9 +38,16 @@ Answer Platform::messageBox(const std::string& text, const std::string& title, i
     line.append(text);
     log_.note(line);
     log_.flush();
-    const Answer answer = showMessageBox(text, title, style);
-    log_.note(std::string("Antwort: ").append(AnswerName(answer)));
-    return answer;
+    try {
+        const Answer answer = showMessageBox(text, title, style);
+        log_.note(std::string("Antwort: ").append(AnswerName(answer)));
+        return answer;
+    } catch (const RuntimeError& error) {
+        // A box that cannot be shown has not been answered: a question counts as declined, so
+        // that nothing is done without the user's consent.
+        log_.note(ErrorForLog(error, " beim Anzeigen der Meldung"));
+        return AsksYesOrNo(style) ? Answer::No : Answer::Ok;
+    }
 }
 
 PatientFileSystem& Platform::patientFiles() {

@@ -45,7 +45,8 @@ class Platform {
   public:
     virtual ~Platform() = default;
 
-    // Shows the box and notes it, with the answer, in the run's log.
+    // Shows the box and notes it, with the answer, in the run's log. A box that cannot be shown
+    // is noted with its error and answers No to a question (Yes/No buttons), otherwise OK.
     Answer messageBox(const std::string& text, const std::string& title, int style);
 
     // The directory of the running executable, without a trailing separator.
@@ -81,6 +82,7 @@ class Platform {
     RunLog& log() { return log_; }
 
   protected:
+    // Raises RuntimeError (with the system's code) when the box cannot be shown.
     virtual Answer showMessageBox(const std::string& text, const std::string& title, int style) = 0;
 
   private:

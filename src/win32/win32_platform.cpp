@@ -93,6 +93,7 @@ Win32Platform::Win32Platform(HINSTANCE instance) : start_(instance), launcher_(i
 Answer Win32Platform::showMessageBox(const std::string& text, const std::string& title, int style) {
     const int answer = MessageBoxW(nullptr, Wide(text).c_str(), Wide(title).c_str(),
                                    static_cast<UINT>(style) | MB_SETFOREGROUND);
+    if (answer == 0) RaiseLastError();
     switch (answer) {
     case IDYES:
         return Answer::Yes;

@@ -78,11 +78,14 @@ TEST(VersionCheck, NoEndsTheRunWithANoteOnlyAfterAComparison) {
         const char* commandLine;
         std::vector<ZipEntry> archive;
         bool cancelNote;
+        bool boxesFail = false; // no box can be shown: the question is not a yes
     };
     const NoCase kCases[] = {
         {"after a comparison", "01.02.2019 3.0", kWithVersion, true},
         {"version file missing", "01.02.2019 3.0", kWithoutVersion, false},
         {"by hand", "", kWithVersion, false},
+        {"after a comparison, no box shown", "01.02.2019 3.0", kWithVersion, true, true},
+        {"by hand, no box shown", "", kWithVersion, false, true},
     };
     for (const NoCase& c : kCases) {
         SCOPED_TRACE(c.name);
@@ -91,6 +94,7 @@ TEST(VersionCheck, NoEndsTheRunWithANoteOnlyAfterAComparison) {
         const std::string delivered = inst.archiveBytes();
         inst.os.commandLineText = c.commandLine;
         inst.os.answers = {Answer::No};
+        inst.os.failBoxes = c.boxesFail;
         inst.run();
         ASSERT_EQ(inst.os.boxes.size(), c.cancelNote ? 2u : 1u);
         if (c.cancelNote) {

@@ -108,6 +108,7 @@ Answer RecordingPlatform::showMessageBox(const std::string& text, const std::str
     startAtBox.push_back(start.state());
     events.push_back("Box " + title);
     if (onBox) onBox(boxes.size() - 1);
+    if (failBoxes) throw SystemError(err::kInternal, kNoWindowHandle);
     const Answer fallback = style == style::kQuestion ? Answer::Yes : Answer::Ok;
     if (answers.empty()) return fallback;
     const Answer answer = answers.front();

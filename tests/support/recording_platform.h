@@ -115,6 +115,9 @@ class RecordingPlatform : public Platform {
     std::string commandLineText;
     std::string windowsDir = "/nonexistent-windows";
     bool failIniRead = false;
+    // Every message box fails to show (as without a desktop), with this system code.
+    bool failBoxes = false;
+    static constexpr int kNoWindowHandle = 1400;
     bool failWindowsDirectory = false;
     std::size_t iniReads = 0;
     // Another updater works on the installation: claimInstallation() gives null.
