@@ -2,6 +2,10 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <exception>
+#include <system_error>
+#include <thread>
 #include <utility>
 
 #include "platform/paths.h"
@@ -10,6 +14,8 @@ namespace orv {
 namespace {
 
 constexpr std::size_t kLineChunk = 4096;
+// How many files are synced at once: enough for the disk to gather them into few writes.
+constexpr std::size_t kSyncThreads = 8;
 
 // Where the name begins in a path.
 std::size_t NameStart(const std::string& path) {
@@ -59,10 +65,47 @@ class PathFolder final : public Folder {
 
 } // namespace
 
-void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to) {
+void FileSystem::syncFiles(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths) {
+        syncFile(path);
+    }
+}
+
+void SyncConcurrently(const std::vector<std::string>& paths,
+                      const std::function<void(const std::string&)>& syncOne) {
+    std::vector<std::exception_ptr> failures(paths.size());
+    std::atomic<std::size_t> next{0};
+    const auto work = [&] {
+        for (std::size_t i = next++; i < paths.size(); i = next++) {
+            try {
+                syncOne(paths[i]);
+            } catch (...) {
+                failures[i] = std::current_exception();
+            }
+        }
+    };
+    {
+        std::vector<std::jthread> helpers;
+        for (std::size_t t = 1; t < std::min(kSyncThreads, paths.size()); ++t) {
+            try {
+                helpers.emplace_back(work);
+            } catch (const std::system_error&) {
+                break; // no more threads to be had: this one does the rest
+            }
+        }
+        work();
+    } // the helpers are done
+    for (const std::exception_ptr& failure : failures) {
+        if (failure) std::rethrow_exception(failure);
+    }
+}
+
+void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to,
+                   const std::function<void()>& whileWriting) {
     const std::string part = PartFileOf(to);
     try {
         files.copyFile(from, part);
+        if (whileWriting) whileWriting();
         // The copy's data reaches the disk before its name does: a power cut never leaves the
         // target empty or half written under its name.
         files.syncFile(part);

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -153,6 +154,10 @@ class FileSystem {
     //
     // Returns once the data of an existing file, as anyone last wrote it, is on the disk.
     virtual void syncFile(const std::string& path) = 0;
+    // Returns once the data of each of these files is on the disk, as syncFile would; several at
+    // once where the system gains from it. Raises the error of a file that cannot be synced. By
+    // default one after another through syncFile.
+    virtual void syncFiles(const std::vector<std::string>& paths);
     // Returns once the names in an existing folder are on the disk as they are now. Where the
     // file system's own moves write through (Windows), nothing is done.
     virtual void syncFolder(const std::string& folder) = 0;
@@ -162,11 +167,21 @@ class FileSystem {
     virtual bool syncVolumes(const std::vector<std::string>& folders) = 0;
 };
 
+// Runs syncOne for each path, on several threads at once: a disk that is given many files to
+// put down in one go gathers them into fewer writes (a journal's commit, a queue of requests).
+// Raises the failure of the first path in the order given that failed, once all were tried.
+// syncOne must be safe to run on several threads at a time.
+void SyncConcurrently(const std::vector<std::string>& paths,
+                      const std::function<void(const std::string&)>& syncOne);
+
 // Copies a file so that the target is never half written, not even after a power cut: into a
 // part file beside it first (".<name>.orvtmp-copy": a copy that was killed halfway leaves it
 // there, and the next copy to the same target takes it over), which is put on the disk, then
-// over the target in one step, and the target's folder is put on the disk after it.
-void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to);
+// over the target in one step, and the target's folder is put on the disk after it. whileWriting
+// runs once the copy is made and before it is put on the disk: work that the disk's writing of
+// the copy can overlap, done before the copy takes its name.
+void CopyIntoPlace(FileSystem& files, const std::string& from, const std::string& to,
+                   const std::function<void()>& whileWriting = {});
 
 // The first line of a file, up to the first CR or LF. A line longer than 64 KiB is cut there:
 // the updater reads only short version lines, and a file without any line break must not be

@@ -142,6 +142,17 @@ void PatientFileSystem::syncFile(const std::string& path) {
     patiently({path}, [&] { inner().syncFile(path); });
 }
 
+void PatientFileSystem::syncFiles(const std::vector<std::string>& paths) {
+    try {
+        inner().syncFiles(paths);
+    } catch (const RuntimeError&) {
+        // Syncing again what is on the disk already costs next to nothing.
+        for (const std::string& path : paths) {
+            syncFile(path);
+        }
+    }
+}
+
 std::unique_ptr<OutputFile> PatientFileSystem::createFile(const std::string& path) {
     std::unique_ptr<OutputFile> file;
     patiently({path}, [&] { file = inner().createFile(path); });

@@ -59,6 +59,8 @@ class PatientFileSystem final : public ForwardingFileSystem {
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     // A file is synced through a handle of its own, which a scanner's hold may refuse a moment.
     void syncFile(const std::string& path) override;
+    // All at once first; where one of them fails, each again on its own, as patient as ever.
+    void syncFiles(const std::vector<std::string>& paths) override;
 
   private:
     bool worthWaiting(const RuntimeError& error, const std::vector<std::string>& paths) const;

@@ -27,8 +27,11 @@ namespace orv::posix {
 namespace {
 
 constexpr std::size_t kChunk = 64 * 1024;
-// What one request to the kernel copies at most.
-constexpr std::size_t kCopyStep = 64 * 1024 * 1024;
+// What one request to the kernel copies at most: as much as the disk is given to write at once.
+constexpr std::size_t kCopyStep = 8 * 1024 * 1024;
+// How much of a large file is written before the disk is asked to start on it: the disk writes
+// the first part while the next is being made, and a later sync finds less to wait for.
+constexpr std::uint64_t kWriteBackStep = 8 * 1024 * 1024;
 
 [[noreturn]] void Fail(int errnoValue) {
     throw ErrnoError(errnoValue);
@@ -112,6 +115,29 @@ ssize_t ReadSome(int fd, char* buffer, std::size_t size) {
     }
 }
 
+// Asks the disk to start writing a file's data as it grows, a step at a time. Only a hint: a
+// file system that cannot do it leaves the work to the later sync.
+class WriteBack {
+  public:
+    // Counts bytes written at the file's end; starts the step behind them once it is full.
+    void grew(int fd, std::uint64_t bytes) {
+        written_ += bytes;
+        if (written_ - started_ >= kWriteBackStep) all(fd);
+    }
+    // Starts on all that is written and not started yet.
+    void all(int fd) {
+        if (written_ > started_) {
+            ::sync_file_range(fd, static_cast<off64_t>(started_),
+                              static_cast<off64_t>(written_ - started_), SYNC_FILE_RANGE_WRITE);
+        }
+        started_ = written_;
+    }
+
+  private:
+    std::uint64_t written_ = 0;
+    std::uint64_t started_ = 0;
+};
+
 void WriteAll(int fd, const char* data, std::size_t size) {
     while (size > 0) {
         const ssize_t written = ::write(fd, data, size);
@@ -130,11 +156,13 @@ void WriteAll(int fd, const char* data, std::size_t size) {
 // nothing copied, where the kernel cannot do it for these files.
 bool CopyInKernel(int in, int out) {
     bool first = true;
+    WriteBack writeBack;
     for (;;) {
         const ssize_t copied = ::copy_file_range(in, nullptr, out, nullptr, kCopyStep, 0);
         if (copied == 0) return true;
         if (copied > 0) {
             first = false;
+            writeBack.grew(out, static_cast<std::uint64_t>(copied));
             continue;
         }
         if (errno == EINTR) continue;
@@ -183,6 +211,7 @@ class PosixOutputFile : public OutputFile {
         PlacedAt("Schreiben", path_, [&] {
             if (!fd_.valid()) throw RuntimeError(err::kPathFileAccess);
             WriteAll(fd_.get(), data, size);
+            writeBack_.grew(fd_.get(), size);
         });
     }
 
@@ -196,8 +225,7 @@ class PosixOutputFile : public OutputFile {
     }
 
     void startWriteBack() override {
-        // Only a hint: a file system that cannot do it leaves the work to the later sync.
-        if (fd_.valid()) ::sync_file_range(fd_.get(), 0, 0, SYNC_FILE_RANGE_WRITE);
+        if (fd_.valid()) writeBack_.all(fd_.get());
     }
 
     void sync() override {
@@ -215,6 +243,7 @@ class PosixOutputFile : public OutputFile {
   private:
     UniqueFd fd_;
     std::string path_; // as the updater named it
+    WriteBack writeBack_;
 };
 
 class PosixRandomAccessFile final : public PlacedRandomAccessFile {
@@ -288,10 +317,12 @@ void CopyBetween(const std::string& sourcePath, const std::string& target) {
     }
     if (!CopyInKernel(in.get(), out.get())) {
         std::vector<char> buffer(kChunk);
+        WriteBack writeBack;
         for (;;) {
             const ssize_t got = ReadSome(in.get(), buffer.data(), buffer.size());
             if (got == 0) break;
             WriteAll(out.get(), buffer.data(), static_cast<std::size_t>(got));
+            writeBack.grew(out.get(), static_cast<std::uint64_t>(got));
         }
     }
     ::fchmod(out.get(), source.st_mode & 0777);

@@ -220,7 +220,7 @@ void DealWithInterruptedRun(UpdateRun& run) {
     Note(run, "Protokoll des abgebrochenen Laufs entfernt: " + run.RecordPath);
 }
 
-// The record of this run, on the disk before the archive is copied or changed.
+// The record of this run, on the disk before the backup takes its name or the archive changes.
 void BeginRecord(UpdateRun& run) {
     run.Journal->begin(run.ArchivePath, run.RecordPath);
     Note(run, "Protokoll des Laufs angelegt: " + run.RecordPath);
@@ -254,10 +254,12 @@ bool ArchiveIsSigned(UpdateRun& run, std::unique_ptr<InputFile>& hold) {
 }
 
 // The copy of the archive proves that the installation is writable and keeps the delivered
-// archive for the exit to put back; false when the copy cannot be trusted.
+// archive for the exit to put back; false when the copy cannot be trusted. The run's record is
+// written while the disk takes the copy: reading the archive for it then costs no time of its
+// own, and it is still on the disk before the backup has its name.
 bool BackUpArchive(UpdateRun& run) {
     FileSystem& files = run.os.patientFiles();
-    CopyIntoPlace(files, run.ArchivePath, run.BackupPath);
+    CopyIntoPlace(files, run.ArchivePath, run.BackupPath, [&run] { BeginRecord(run); });
     if (files.modificationTime(run.ArchivePath) != files.modificationTime(run.BackupPath)) {
         run.Message = "Die Update-Datei konnte nicht entpackt werden. " + CRLF +
                       "Ihnen fehlen die Schreibrechte für das Installationsverzeichnis von ORVEN!";
@@ -742,7 +744,6 @@ Ending RunUpdate(UpdateRun& run) {
     DealWithInterruptedRun(run);
     std::unique_ptr<InputFile> hold;
     if (!ArchiveIsSigned(run, hold)) return Ending::ThroughExit;
-    BeginRecord(run);
     if (!BackUpArchive(run)) return Ending::ThroughExit;
     hold.reset();
     ReadDatabaseDirectories(run);

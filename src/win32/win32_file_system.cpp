@@ -373,6 +373,10 @@ void Win32FileSystem::syncFile(const std::string& path) {
     });
 }
 
+void Win32FileSystem::syncFiles(const std::vector<std::string>& paths) {
+    SyncConcurrently(paths, [this](const std::string& path) { Win32FileSystem::syncFile(path); });
+}
+
 // The moves of this file system write through (MOVEFILE_WRITE_THROUGH), and NTFS writes its
 // log of names in order: once a move has returned, the names before it are on the disk too.
 void Win32FileSystem::syncFolder(const std::string& folder) {

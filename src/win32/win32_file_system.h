@@ -32,6 +32,8 @@ class Win32FileSystem final : public FileSystem {
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
     void syncFile(const std::string& path) override;
+    // Flushes the files on several threads at once.
+    void syncFiles(const std::vector<std::string>& paths) override;
     void syncFolder(const std::string& folder) override;
     bool syncVolumes(const std::vector<std::string>& folders) override;
 };

@@ -4,6 +4,8 @@
 #include <cstdint>
 #include <functional>
 #include <initializer_list>
+#include <map>
+#include <mutex>
 #include <string_view>
 
 #include "platform/patient_file_system.h"
@@ -636,6 +638,16 @@ TEST_P(FileSystemContract, SyncsChangeNothingAndRaiseTheirNumbers) {
          },
          0},
         {"a missing file", [&] { files().syncFile(path("fehlt.zip")); }, err::kFileNotFound},
+        {"files at once",
+         [&] {
+             files().syncFiles({path("ORVUPD.ZIP"), path("neu.tmp")});
+         },
+         0},
+        {"files at once, one missing",
+         [&] {
+             files().syncFiles({path("orvupd.zip"), path("fehlt.zip"), path("neu.tmp")});
+         },
+         err::kFileNotFound},
         {"a missing folder", [&] { files().syncFolder(path("fehlt")); }, kMissingPath},
         {"a closed file", [&] { out->sync(); }, err::kPathFileAccess},
         {"a closed archive", [&] { archive->sync(); }, err::kPathFileAccess},
@@ -650,6 +662,47 @@ TEST_P(FileSystemContract, SyncsChangeNothingAndRaiseTheirNumbers) {
     write("gleich.tmp", "", kMarch16);
     EXPECT_EQ(timeOf("neu.tmp"), timeOf("gleich.tmp"));
     EXPECT_EQ(namesIn(), (Names{"gleich.tmp", "neu.tmp", "orvupd.zip", "update"}));
+}
+
+// Files synced at once: each is tried once, whatever the others do, and the failure of the first
+// that failed, in the order given, is what the caller learns.
+TEST(SyncConcurrently, TriesEachFileOnceAndRaisesTheFirstFailure) {
+    struct Case {
+        const char* what;
+        std::size_t files;
+        std::map<std::size_t, int> failing; // the file's index, the number it raises
+        int raised;
+    };
+    const Case cases[] = {
+        {"no file", 0, {}, 0},
+        {"one file", 1, {}, 0},
+        {"more files than threads", 50, {}, 0},
+        {"the only file fails", 1, {{0, err::kDiskFull}}, err::kDiskFull},
+        {"two of many fail", 50, {{31, err::kDeviceIo}, {7, err::kDiskFull}}, err::kDiskFull},
+        {"the last fails", 9, {{8, err::kPathNotFound}}, err::kPathNotFound},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::vector<std::string> paths;
+        for (std::size_t i = 0; i < c.files; ++i) {
+            paths.push_back(std::to_string(i));
+        }
+        std::mutex mutex;
+        std::map<std::string, int> tried;
+        const auto syncOne = [&](const std::string& path) {
+            {
+                const std::lock_guard lock{mutex};
+                ++tried[path];
+            }
+            const auto failing = c.failing.find(std::stoul(path));
+            if (failing != c.failing.end()) throw RuntimeError(failing->second);
+        };
+        EXPECT_EQ(ErrorOf([&] { SyncConcurrently(paths, syncOne); }), c.raised);
+        EXPECT_EQ(tried.size(), c.files);
+        for (const auto& [path, times] : tried) {
+            EXPECT_EQ(times, 1) << path;
+        }
+    }
 }
 
 // ---- Sharing ----------------------------------------------------------------------------------

@@ -277,6 +277,7 @@ class PowerCutExposure {
                     " before its data was synced");
         }
         if (to == archive_) archiveChanged(call);
+        if (to == backup_) backupNamed(call);
         if (to == record_) recordWritten_ = true;
         if (source != unsynced_.end()) unsynced_.erase(source);
         unsynced_[to] = dirty;
@@ -293,6 +294,16 @@ class PowerCutExposure {
         if (unsyncedNames_.count(ParentOf(archive_)) > 0 ||
             (archive != unsynced_.end() && archive->second)) {
             problem(call.name + " removed the record before the archive was back on the disk");
+        }
+    }
+
+    // A backup with a name has a record on the disk that tells which delivery it keeps: the next
+    // run never has to guess whether it is the delivery or an older one.
+    void backupNamed(const Call& call) {
+        const auto record = unsynced_.find(record_);
+        if (record == unsynced_.end() || record->second ||
+            unsyncedNames_.count(ParentOf(record_)) > 0) {
+            problem(call.name + " named the backup before the record of the run was on the disk");
         }
     }
 

@@ -29,6 +29,8 @@ constexpr std::size_t kWriteSlice = 128 * 1024;
 // From how many files on a call one request per volume puts them on the disk sooner than a
 // request per file.
 constexpr std::size_t kFilesForVolumeSync = 16;
+// How many files are handed over to be synced at once, where they are synced file by file.
+constexpr std::size_t kFilesPerSync = 64;
 
 std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
                                          const std::string& targetFolder) {
@@ -162,15 +164,19 @@ std::string WriteEntry(TemporaryFiles& temporaries, KnownFolder& folder, EntrySt
 
 // Puts the data of every staged file on the disk before any of them is named: a power cut
 // never leaves a target empty or half written under its name. Many files are synced with one
-// request per volume, where the platform has one; otherwise each on its own.
+// request per volume, where the platform has one; otherwise a group at a time, which the file
+// system may sync at once, the status window answering between two groups.
 void MakeDurable(FileSystem& files, const std::vector<StagedFile>& staged,
                  const std::vector<std::string>& folders, PercentProgress& progress) {
     if (staged.size() >= kFilesForVolumeSync && files.syncVolumes(folders)) return;
-    for (std::size_t i = 0; i < staged.size(); ++i) {
-        if (i % kPlacementsBetweenMessages == kPlacementsBetweenMessages - 1) {
+    std::vector<std::string> group;
+    for (const StagedFile& file : staged) {
+        group.push_back(file.folder->pathOf(file.temporary));
+        if (group.size() == kFilesPerSync || &file == &staged.back()) {
+            files.syncFiles(group);
+            group.clear();
             progress.stillWorking();
         }
-        files.syncFile(staged[i].folder->pathOf(staged[i].temporary));
     }
 }
 
