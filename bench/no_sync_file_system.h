@@ -10,9 +10,9 @@
 
 namespace orv::bench {
 
-// Forwards every operation to the real file system, except that nothing is synced: syncFile
-// and syncFolder return at once, syncVolumes says the volumes are synced, and the files and
-// folders it hands out neither start write-back nor sync.
+// Forwards every operation to the real file system, except that nothing is synced: syncFile,
+// syncFiles and syncFolder return at once, syncVolumes says the volumes are synced, and the files
+// and folders it hands out neither start write-back nor sync.
 class NoSyncFileSystem : public ForwardingFileSystem {
   public:
     explicit NoSyncFileSystem(FileSystem& real) : ForwardingFileSystem(real) {}
@@ -23,6 +23,7 @@ class NoSyncFileSystem : public ForwardingFileSystem {
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
 
     void syncFile(const std::string& /*path*/) override {}
+    void syncFiles(const std::vector<std::string>& /*paths*/) override {}
     void syncFolder(const std::string& /*folder*/) override {}
     bool syncVolumes(const std::vector<std::string>& /*folders*/) override { return true; }
 };

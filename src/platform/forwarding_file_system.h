@@ -66,6 +66,8 @@ class ForwardingFileSystem : public FileSystem {
     }
     std::string nativePath(const std::string& path) override { return inner_.nativePath(path); }
     void syncFile(const std::string& path) override { inner_.syncFile(path); }
+    // Syncs the files as the inner file system does, all at once where it can: a layer that
+    // changes what syncFile does changes syncFiles with it.
     void syncFiles(const std::vector<std::string>& paths) override { inner_.syncFiles(paths); }
     void syncFolder(const std::string& folder) override { inner_.syncFolder(folder); }
     bool syncVolumes(const std::vector<std::string>& folders) override {
