@@ -730,6 +730,10 @@ void PosixFileSystem::syncFile(const std::string& path) {
     });
 }
 
+void PosixFileSystem::syncFiles(const std::vector<std::string>& paths) {
+    SyncConcurrently(paths, [this](const std::string& path) { PosixFileSystem::syncFile(path); });
+}
+
 namespace {
 
 UniqueFd OpenFolder(const std::string& native) {

@@ -54,6 +54,8 @@ class PosixFileSystem : public FileSystem {
     std::unique_ptr<RandomAccessFile> openForUpdate(const std::string& path) override;
     std::string nativePath(const std::string& path) override;
     void syncFile(const std::string& path) override;
+    // Syncs the files on several threads at once.
+    void syncFiles(const std::vector<std::string>& paths) override;
     void syncFolder(const std::string& folder) override;
     // One syncfs() per volume, for local file systems.
     bool syncVolumes(const std::vector<std::string>& folders) override;

@@ -87,14 +87,16 @@ std::vector<std::string> SplitArguments(const std::string& text) {
 
 // One line of the trace, without the process number in front, as a call; none for what is
 // no call (a signal, an exit).
+// The result follows ") = ", or more blanks where strace pads the result of a resumed call to a
+// column ("<... fsync resumed>)         = 0").
 std::optional<Call> ParseCall(const std::string& line) {
     const std::size_t open = line.find('(');
-    const std::size_t equals = line.rfind(") = ");
-    if (open == std::string::npos || equals == std::string::npos || equals < open) {
-        return std::nullopt;
-    }
-    return Call{line.substr(0, open), SplitArguments(line.substr(open + 1, equals - open - 1)),
-                line.substr(equals + 4)};
+    const std::size_t equals = line.rfind(" = ");
+    if (open == std::string::npos || equals == std::string::npos) return std::nullopt;
+    const std::size_t close = line.find_last_not_of(' ', equals);
+    if (close == std::string::npos || close < open || line[close] != ')') return std::nullopt;
+    return Call{line.substr(0, open), SplitArguments(line.substr(open + 1, close - open - 1)),
+                line.substr(equals + 3)};
 }
 
 // The calls of a trace written with -f, in the order they finished. A call that another
