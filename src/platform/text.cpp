@@ -160,7 +160,7 @@ std::string Windows1252ToUtf8(std::string_view bytes) {
     return out;
 }
 
-std::string TextLineToUtf8(std::string_view bytes) {
+std::string FileTextToUtf8(std::string_view bytes) {
     return IsValidUtf8(bytes) ? std::string(bytes) : Windows1252ToUtf8(bytes);
 }
 

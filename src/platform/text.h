@@ -43,8 +43,8 @@ void AppendUtf8(std::string& out, char32_t character);
 
 // Code page 1252 to UTF-8.
 std::string Windows1252ToUtf8(std::string_view bytes);
-// A line read from a text file: kept as it is when it is valid UTF-8, otherwise read as code
-// page 1252 (the ANSI code page the application writes its files in).
-std::string TextLineToUtf8(std::string_view bytes);
+// Text read from a file (a version line, an INI file): kept as it is when it is valid UTF-8,
+// otherwise read as code page 1252 (the ANSI code page the application writes its files in).
+std::string FileTextToUtf8(std::string_view bytes);
 
 } // namespace orv::text

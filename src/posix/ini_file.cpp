@@ -107,11 +107,7 @@ std::string ReadProfileStringFromText(std::string_view text, std::string_view se
     const std::string_view wantedSection = Trim(section);
     const std::string_view wantedKey = Trim(key);
     if (!wantedSection.empty() && !wantedKey.empty()) {
-        if (text::IsValidUtf8(text)) {
-            value = FindValue(text, wantedSection, wantedKey);
-        } else {
-            value = FindValue(text::Windows1252ToUtf8(text), wantedSection, wantedKey);
-        }
+        value = FindValue(text::FileTextToUtf8(text), wantedSection, wantedKey);
     }
     return text::Left(value ? *value : defaultValue, bufferSize - 1);
 }

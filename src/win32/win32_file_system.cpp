@@ -222,7 +222,7 @@ FileTime Win32FileSystem::modificationTime(const std::string& path) {
 }
 
 std::string Win32FileSystem::readFirstLine(const std::string& path) {
-    return text::TextLineToUtf8(FirstLineOf(*openForReading(path)));
+    return text::FileTextToUtf8(FirstLineOf(*openForReading(path)));
 }
 
 void Win32FileSystem::replaceFile(const std::string& from, const std::string& to) {

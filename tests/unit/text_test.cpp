@@ -77,7 +77,7 @@ TEST_P(Utf8Table, TellsValidFromMalformedAndReadsLines) {
         undecoded += text::NextCharacter(c.bytes, pos) >= text::kUndecodedByte;
     }
     EXPECT_EQ(undecoded == 0, c.valid) << c.what;
-    EXPECT_EQ(text::TextLineToUtf8(c.bytes), c.line) << c.what;
+    EXPECT_EQ(text::FileTextToUtf8(c.bytes), c.line) << c.what;
 }
 
 INSTANTIATE_TEST_SUITE_P(Text, Utf8Table, testing::ValuesIn(kUtf8Cases));
