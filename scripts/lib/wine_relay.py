@@ -75,6 +75,12 @@ class _Files:
             self.flushed.discard(target)
         self.flushed.discard(source)
 
+    def calling(self, name: str, args: str) -> None:
+        """What a call means as it starts: a handle being closed may be handed out again to
+        another thread before this thread's return is logged."""
+        if name == "CloseHandle":
+            self.handles.pop(int(args.split(",")[0], 16), None)
+
     def call(self, name: str, args: str, retval: int) -> None:
         strings = [_path(s) for s in _STRING.findall(args)]
         words = _STRING.sub("", args).split(",")
@@ -84,8 +90,6 @@ class _Files:
             path = self.handles.get(int(words[0], 16))
             if path:
                 self.flushed.add(path)
-        elif name == "CloseHandle":
-            self.handles.pop(int(words[0], 16), None)
         elif name in ("MoveFileExW", "MoveFileW") and len(strings) == 2 and retval != 0:
             if name == "MoveFileW" or not int(words[-1], 16) & _DELAY_UNTIL_REBOOT:
                 self.moved(strings[0], strings[1])
@@ -122,6 +126,7 @@ def read(lines: Iterable[str], program: str, archive: str) -> Relayed:
                 if library != "ntdll" or name[0].isupper():
                     found.calls[name] += 1
                 pending[(thread, name, back)] = args
+                files.calling(name, args)
             elif (thread, name, back) in pending:
                 retval = _RETVAL.search(line)
                 files.call(name, pending.pop((thread, name, back)), int(retval.group(1), 16) if retval else 0)

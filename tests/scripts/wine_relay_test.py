@@ -16,6 +16,8 @@ SYSTEM = "7b012345"  # one inside kernel32.dll
 ARCHIVE = "D:\\ORVEN32\\update\\orvupd.zip"
 STAGED = "D:\\ORVEN32\\SYSTEM\\ORV01.DLL.orvupd-1.tmp"
 TARGET = "D:\\ORVEN32\\SYSTEM\\ORV01.DLL"
+STAGED2 = "D:\\ORVEN32\\SYSTEM\\ORV02.DLL.orvupd-1.tmp"
+TARGET2 = "D:\\ORVEN32\\SYSTEM\\ORV02.DLL"
 PART = "D:\\ORVEN32\\update\\.orvupd.zip$$$.orvtmp-copy"
 
 
@@ -27,9 +29,9 @@ def loaded(path, base, process=UPDATER):
     return [f"{process}:0034:trace:loaddll:build_module Loaded {wide(path)} at {base}: native"]
 
 
-def call(name, args, retval, process=UPDATER, ret=OWN):
-    return [f"{process}:0034:Call KERNEL32.{name}({args}) ret={ret}",
-            f"{process}:0034:Ret  KERNEL32.{name}() retval={retval:08x} ret={ret}"]
+def call(name, args, retval, process=UPDATER, ret=OWN, thread="0034"):
+    return [f"{process}:{thread}:Call KERNEL32.{name}({args}) ret={ret}",
+            f"{process}:{thread}:Ret  KERNEL32.{name}() retval={retval:08x} ret={ret}"]
 
 
 def open_file(path, handle, write=True, **where):
@@ -77,6 +79,13 @@ START = (loaded("D:\\ORVEN32\\UPDATE\\orvupd.exe", "00400000")
          + loaded("D:\\PEER\\bsdtar.exe", "00400000", process=OTHER))
 SYNC_PART = open_file(PART, 0x48) + flush(0x48) + close(0x48)
 CHANGE_ARCHIVE = open_file(ARCHIVE, 0x4c) + write(0x4c) + close(0x4c)
+# Two files flushed on two threads: the first thread's handle is closed and handed to the
+# second thread before the first thread's return from CloseHandle is logged.
+A, B = {"thread": "0038"}, {"thread": "003c"}
+HANDLE_REUSED = (staged() + open_file(STAGED2, 0x54) + write(0x54) + close(0x54)
+                 + open_file(STAGED, 0x60, **A) + flush(0x60, **A) + close(0x60, **A)[:1]
+                 + open_file(STAGED2, 0x60, **B) + close(0x60, **A)[1:] + flush(0x60, **B)
+                 + close(0x60, **B) + move(STAGED, TARGET) + move(STAGED2, TARGET2))
 
 # (what happens, log after START, staged files moved, of them flushed before, backup flushed
 # before the archive's first change)
@@ -101,6 +110,7 @@ ROWS = [
     ("part file copied over after its flush", SYNC_PART + backup() + CHANGE_ARCHIVE, 1, 0,
      False),
     ("archive removed after the backup's flush", backup(SYNC_PART) + delete(ARCHIVE), 1, 1, True),
+    ("handle closed on one thread, reused on another", HANDLE_REUSED, 2, 2, None),
     ("archive only read", backup(SYNC_PART) + open_file(ARCHIVE, 0x4c, write=False), 1, 1, None),
 ]
 
