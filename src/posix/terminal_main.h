@@ -3,6 +3,10 @@
 
 #include <unistd.h>
 
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
 #include <cstdlib>
 #include <exception>
 #include <iostream>
@@ -20,6 +24,13 @@ int RunOnTerminal(int argc, char** argv, const char* name) {
     // conversion of a local time, and reading an archive's directory converts the time of each
     // entry. The same file named in TZ is read once.
     ::setenv("TZ", ":/etc/localtime", 0);
+#if defined(__GLIBC__)
+    // The C library gives each new thread (the reader of an archive, the helpers that flush
+    // files several at once) an arena of its own, up to eight per core, and memory freed in one
+    // is not used by another: the reader's large buffers then stay behind in several arenas.
+    // Two arenas keep the run's memory to what it uses (20 MB instead of up to 29 MB).
+    ::mallopt(M_ARENA_MAX, 2);
+#endif
     try {
         Platform platform(SettingsOfProcess(argc, argv), std::cin, IsTerminal(STDIN_FILENO),
                           std::cout, IsTerminal(STDOUT_FILENO));
