@@ -443,6 +443,101 @@ INSTANTIATE_TEST_SUITE_P(Leftovers, KilledCall, ::testing::ValuesIn(kLeftovers),
                              return "case" + std::to_string(testInfo.index);
                          });
 
+// One component makes every call of a run. Whatever happens to the archive between two calls,
+// the second one finds what a component that never saw the archive before finds, and no call
+// leaves the archive open (Windows could then neither rename nor replace it).
+struct LaterCallCase {
+    const char* what;
+    const char* first; // the archive of the first call
+    // What happens between the calls: another archive copied in (name), the archive's bytes
+    // changed (from -> to), entries removed by the component (mask), the archive deleted.
+    const char* copied = nullptr;
+    std::pair<const char*, const char*> patched{};
+    std::vector<const char*> removed{};
+    bool deleted = false;
+};
+
+// Descriptors of this process that name the file.
+int OpenDescriptorsOf(const std::string& path) {
+    int count = 0;
+    for (const auto& fd : std::filesystem::directory_iterator("/proc/self/fd")) {
+        std::error_code error;
+        if (std::filesystem::read_symlink(fd.path(), error) == path) ++count;
+    }
+    return count;
+}
+
+TEST_F(Installation, EachCallSeesTheArchiveAsItIsNow) {
+    const std::pair<const char*, const char*> kDamaged{"checksum protects this",
+                                                       "checksum protects THIS"};
+    const std::pair<const char*, const char*> kMended{kDamaged.second, kDamaged.first};
+    const LaterCallCase cases[] = {
+        {"nothing", "py_deflated.zip"},
+        {"another archive", "py_deflated.zip", "py_stored.zip"},
+        {"a bigger archive", "py_stored.zip", "py_zip64.zip"},
+        {"a row removed", "py_deflated.zip", nullptr, {}, {"*.OCX"}},
+        {"rows removed to the end", "py_deflated.zip", nullptr, {}, {"*.OCX", "*.*"}},
+        {"a row removed, then the archive put back",
+         "py_deflated.zip",
+         "py_deflated.zip",
+         {},
+         {"*orvupd.txt"}},
+        {"data changed, not the directory", "bad_crc.zip", nullptr, kMended},
+        {"data damaged, not the directory", "bad_crc.zip", nullptr, kDamaged, {}},
+        {"no archive any more", "py_deflated.zip", "truncated.zip"},
+        {"deleted", "py_deflated.zip", nullptr, {}, {}, true},
+    };
+    const std::string archive = box_.path("update/orvupd.zip");
+    const auto patch = [&](std::pair<const char*, const char*> change) {
+        std::string bytes = testing::ReadFile(archive);
+        const std::size_t at = bytes.find(change.first);
+        ASSERT_NE(at, std::string::npos);
+        bytes.replace(at, std::string(change.first).size(), change.second);
+        box_.writeFile("update/orvupd.zip", bytes);
+    };
+    // The call's outcome: the files it wrote, or its error.
+    const auto outcome = [&](Zipkit& zipkit, const std::string& folder) {
+        try {
+            const std::int32_t count =
+                zipkit.UnZipEx(kArchive, "\\" + folder + "\\", "*.*", 1, nullptr, 2, nullptr);
+            std::string names;
+            for (const std::string& name : zipkit.entriesOf(kArchive).names) {
+                names += name + "|";
+            }
+            return std::to_string(count) + " " + names;
+        } catch (const RuntimeError& error) {
+            return error.description();
+        }
+    };
+    for (const LaterCallCase& c : cases) {
+        SCOPED_TRACE(c.what);
+        std::filesystem::remove_all(box_.path("update"));
+        for (const char* folder : {"FIRST", "KEPT", "FRESH"}) {
+            std::filesystem::remove_all(box_.path(folder));
+            box_.makeDirectory(folder);
+        }
+        Zipkit kept{files_};
+        ASSERT_TRUE(useArchive(c.first));
+        // An archive that the change damages is whole for the first call.
+        if (c.patched == kDamaged) patch(kMended);
+        outcome(kept, "FIRST");
+        if (c.copied != nullptr) {
+            ASSERT_TRUE(useArchive(c.copied));
+        }
+        if (c.patched.first != nullptr) patch(c.patched);
+        for (const char* mask : c.removed) {
+            kept.ZipDeleteFile(kArchive, mask, nullptr);
+        }
+        if (c.deleted) std::filesystem::remove(archive);
+
+        Zipkit fresh{files_};
+        const std::string seen = outcome(kept, "KEPT");
+        EXPECT_EQ(seen, outcome(fresh, "FRESH"));
+        EXPECT_EQ(Contents(box_.path("KEPT")), Contents(box_.path("FRESH")));
+        EXPECT_EQ(OpenDescriptorsOf(archive), 0);
+    }
+}
+
 TEST_F(Installation, WithoutATargetNoProgressIsWritten) {
     ASSERT_TRUE(useArchive("py_deflated.zip"));
     EXPECT_EQ(extract("*.*", nullptr), 3);

@@ -2,18 +2,9 @@
 
 #include <utility>
 
-#include "archive/zipkit/entry_listing.h"
-#include "archive/zipkit/zip_archive.h"
-
 namespace orv::zipkit {
 
-std::vector<std::string> EntryNames(FileSystem& files, const std::string& archivePath) {
-    return EntriesOf(files, archivePath).names;
-}
-
-StoredEntries EntriesOf(FileSystem& files, const std::string& archivePath) {
-    const ZipArchive archive = OpenArchive(files, archivePath);
-    std::vector<ListedEntry> listing = ListEntries(archive.get());
+StoredEntries EntriesOf(std::vector<ListedEntry> listing) {
     StoredEntries entries;
     entries.names.reserve(listing.size());
     entries.sizes.reserve(listing.size());

@@ -35,4 +35,13 @@ struct ListedEntry {
 std::vector<ListedEntry> ListEntries(zip_t* archive, zip_flags_t nameFlags = ZIP_FL_ENC_GUESS,
                                      const std::string& subject = "");
 
+// The given entries of the archive, in that order: those that its directory still lists after
+// entries were removed from it. An entry is named by its place in this list ("#3").
+std::vector<ListedEntry> ListEntries(zip_t* archive, const std::vector<zip_uint64_t>& indices,
+                                     zip_flags_t nameFlags = ZIP_FL_ENC_GUESS,
+                                     const std::string& subject = "");
+
+// The indices of every entry of the archive.
+std::vector<zip_uint64_t> AllEntries(zip_t* archive);
+
 } // namespace orv::zipkit

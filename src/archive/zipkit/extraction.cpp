@@ -32,10 +32,10 @@ constexpr std::size_t kFilesForVolumeSync = 16;
 // How many files are handed over to be synced at once, where they are synced file by file.
 constexpr std::size_t kFilesPerSync = 64;
 
-std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::string& mask,
-                                         const std::string& targetFolder) {
+std::vector<PlannedEntry> PlanExtraction(zip_t* archive, const std::vector<ListedEntry>& listing,
+                                         const std::string& mask, const std::string& targetFolder) {
     std::vector<PlannedEntry> entries;
-    for (const ListedEntry& listed : ListEntries(archive)) {
+    for (const ListedEntry& listed : listing) {
         if (!MaskMatches(mask, WithoutFolderMark(listed.name))) continue;
         entries.push_back(CheckEntry(archive, listed, targetFolder));
     }
@@ -285,10 +285,11 @@ void PlaceFiles(FileSystem& files, const std::vector<StagedFile>& staged,
 
 } // namespace
 
-std::int32_t ExtractMatching(FileSystem& files, zip_t* archive, const std::string& mask,
+std::int32_t ExtractMatching(FileSystem& files, zip_t* archive,
+                             const std::vector<ListedEntry>& listing, const std::string& mask,
                              const std::string& targetFolder, PercentProgress& progress,
                              RunLog* log) {
-    const std::vector<PlannedEntry> entries = PlanExtraction(archive, mask, targetFolder);
+    const std::vector<PlannedEntry> entries = PlanExtraction(archive, listing, mask, targetFolder);
 
     std::uint64_t totalBytes = 0;
     for (const PlannedEntry& entry : entries) {

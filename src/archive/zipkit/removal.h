@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <string>
 
+#include "archive/zipkit/kept_archive.h"
 #include "archive/zipkit/progress.h"
 #include "platform/file_system.h"
 
@@ -14,8 +15,8 @@ namespace orv::zipkit {
 // interrupted removal leaves the old archive, the new one, or a file no reader opens (the
 // updater puts its backup back). Removing every entry leaves an archive without entries;
 // removing none leaves the file untouched. Archives laid out in ways this does not know are
-// refused, unchanged. Returns how many entries it removed.
-std::size_t RemoveMatching(FileSystem& files, const std::string& archivePath,
+// refused, unchanged. Returns how many entries it removed. The kept parse follows the change.
+std::size_t RemoveMatching(FileSystem& files, KeptArchive& kept, const std::string& archivePath,
                            const std::string& mask, PercentProgress& progress);
 
 } // namespace orv::zipkit

@@ -25,20 +25,38 @@ class ZipErrorRecord {
     zip_error_t error_;
 };
 
+} // namespace
+
 // libzip's view of an archive file, read through the file system in blocks of 256 KiB: few and
 // large reads, which a network share answers far sooner than many small ones. libzip owns it
-// once created and frees it with ZIP_SOURCE_FREE.
+// once created and frees it with ZIP_SOURCE_FREE. The file can be let go and another handle of
+// the same file taken up, while libzip keeps what it has parsed.
 class BlockSource {
   public:
-    static zip_source_t* Create(std::unique_ptr<InputFile> file, zip_error_t* error) {
+    // self: the new source's own view, for letGo() and takeUp().
+    static zip_source_t* Create(std::unique_ptr<InputFile> file, zip_error_t* error,
+                                BlockSource*& self) {
         auto owned = std::make_unique<BlockSource>(std::move(file));
         zip_source_t* source = zip_source_function_create(&BlockSource::Call, owned.get(), error);
-        if (source != nullptr) owned.release(); // now freed by libzip through ZIP_SOURCE_FREE
+        // now freed by libzip through ZIP_SOURCE_FREE
+        if (source != nullptr) self = owned.release();
         return source;
     }
 
     explicit BlockSource(std::unique_ptr<InputFile> file)
         : file_(std::move(file)), size_(file_->size()) {}
+
+    void letGo() {
+        file_.reset();
+        blockLength_ = 0;
+    }
+
+    // Nothing read through the handle before counts: the file may have changed meanwhile.
+    void takeUp(std::unique_ptr<InputFile> file) {
+        file_ = std::move(file);
+        size_ = file_->size();
+        blockLength_ = 0;
+    }
 
   private:
     static zip_int64_t Call(void* self, void* data, zip_uint64_t length, zip_source_cmd_t command) {
@@ -94,6 +112,7 @@ class BlockSource {
             std::min<std::uint64_t>(length, size_ - std::min(position_, size_));
         std::uint64_t done = 0;
         try {
+            if (!file_) throw RuntimeError(err::kZipInternal); // read between two calls
             while (done < wanted) {
                 const std::uint64_t at = position_ + done;
                 if (at < blockStart_ || at >= blockStart_ + blockLength_) {
@@ -124,13 +143,29 @@ class BlockSource {
     static constexpr std::size_t kBlockSize = 256 * 1024;
 
     std::unique_ptr<InputFile> file_;
-    const std::uint64_t size_;
+    std::uint64_t size_;
     std::uint64_t position_ = 0;
     std::vector<char> block_ = std::vector<char>(kBlockSize);
     std::uint64_t blockStart_ = 0;
     std::size_t blockLength_ = 0;
     ZipErrorRecord error_;
 };
+
+namespace {
+
+// Hands the file to libzip, which parses the archive in it. source: the file's new owner.
+ZipArchive Parse(std::unique_ptr<InputFile> file, const std::string& archivePath,
+                 BlockSource*& source) {
+    ZipErrorRecord error;
+    BlockSource* created = nullptr;
+    ZipSource owned{BlockSource::Create(std::move(file), error.get(), created)};
+    if (owned.get() == nullptr) throw ZipError(*error.get(), archivePath);
+    zip_t* archive = zip_open_from_source(owned.get(), ZIP_RDONLY, error.get());
+    if (archive == nullptr) throw ZipError(*error.get(), archivePath);
+    owned.release();
+    source = created;
+    return ZipArchive{archive};
+}
 
 } // namespace
 
@@ -139,7 +174,7 @@ int CloseEntry(ZipEntryReader& reader) {
     return file == nullptr ? ZIP_ER_OK : zip_fclose(file);
 }
 
-ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath) {
+std::unique_ptr<InputFile> OpenArchiveFile(FileSystem& files, const std::string& archivePath) {
     if (files.directoryExists(archivePath)) throw ErrorAbout(err::kZipNotAnArchive, archivePath);
     if (!files.fileExists(archivePath)) throw ErrorAbout(err::kFileNotFound, archivePath);
 
@@ -147,14 +182,23 @@ ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath) {
     // libzip takes an empty file for an archive without entries; the updater never gets one
     // from a working writer, so it is no archive.
     if (file->size() == 0) throw ErrorAbout(err::kZipNotAnArchive, archivePath);
+    return file;
+}
 
-    ZipErrorRecord error;
-    ZipSource source{BlockSource::Create(std::move(file), error.get())};
-    if (source.get() == nullptr) throw ZipError(*error.get(), archivePath);
-    zip_t* archive = zip_open_from_source(source.get(), ZIP_RDONLY, error.get());
-    if (archive == nullptr) throw ZipError(*error.get(), archivePath);
-    source.release();
-    return ZipArchive{archive};
+ZipArchive OpenArchive(FileSystem& files, const std::string& archivePath) {
+    BlockSource* source = nullptr;
+    return Parse(OpenArchiveFile(files, archivePath), archivePath, source);
+}
+
+ParsedArchive::ParsedArchive(std::unique_ptr<InputFile> file, const std::string& archivePath)
+    : archive_(Parse(std::move(file), archivePath, source_)) {}
+
+void ParsedArchive::letGo() {
+    source_->letGo();
+}
+
+void ParsedArchive::takeUp(std::unique_ptr<InputFile> file) {
+    source_->takeUp(std::move(file));
 }
 
 } // namespace orv::zipkit

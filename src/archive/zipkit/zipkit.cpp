@@ -2,14 +2,19 @@
 
 #include "archive/zipkit/archive_contents.h"
 #include "archive/zipkit/extraction.h"
+#include "archive/zipkit/kept_archive.h"
 #include "archive/zipkit/progress.h"
 #include "archive/zipkit/reduced_copy.h"
 #include "archive/zipkit/removal.h"
 #include "archive/zipkit/temporary_files.h"
-#include "archive/zipkit/zip_archive.h"
 #include "platform/paths.h"
 
 namespace orv::zipkit {
+
+Zipkit::Zipkit(FileSystem& files, RunLog* log)
+    : files_(files), log_(log), kept_(std::make_unique<KeptArchive>()) {}
+
+Zipkit::~Zipkit() = default;
 
 void Zipkit::SetLanguage(std::int32_t /*language*/) {}
 
@@ -22,8 +27,8 @@ std::int32_t Zipkit::UnZipEx(const std::string& archivePath, const std::string& 
                              ProgressTarget* progress) {
     PercentProgress percent{progress};
     percent.start();
-    const ZipArchive archive = OpenArchive(files_, archivePath);
-    const std::int32_t count = ExtractMatching(files_, archive.get(), mask,
+    const KeptArchive::Lease archive = kept_->open(files_, archivePath);
+    const std::int32_t count = ExtractMatching(files_, archive.archive(), archive.entries(), mask,
                                                TargetFolder(targetDir, archivePath), percent, log_);
     percent.finish();
     return count;
@@ -33,7 +38,7 @@ void Zipkit::ZipDeleteFile(const std::string& archivePath, const std::string& ma
                            ProgressTarget* progress) {
     PercentProgress percent{progress};
     percent.start();
-    const std::size_t removed = RemoveMatching(files_, archivePath, mask, percent);
+    const std::size_t removed = RemoveMatching(files_, *kept_, archivePath, mask, percent);
     percent.finish();
     if (log_ != nullptr) {
         log_->note("Aus dem Archiv entfernt: " + mask + " (" + std::to_string(removed) +
@@ -42,7 +47,7 @@ void Zipkit::ZipDeleteFile(const std::string& archivePath, const std::string& ma
 }
 
 StoredEntries Zipkit::entriesOf(const std::string& archivePath) {
-    return EntriesOf(files_, archivePath);
+    return EntriesOf(kept_->open(files_, archivePath).entries());
 }
 
 bool Zipkit::isReducedCopyOf(const std::string& archivePath, const std::string& backupPath) {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -18,10 +19,15 @@
 
 namespace orv::zipkit {
 
+class KeptArchive;
+
 class Zipkit : public ZipComponent {
   public:
     // With a log, every file written and every removal is noted there.
-    explicit Zipkit(FileSystem& files, RunLog* log = nullptr) : files_(files), log_(log) {}
+    explicit Zipkit(FileSystem& files, RunLog* log = nullptr);
+    ~Zipkit() override;
+    Zipkit(const Zipkit&) = delete;
+    Zipkit& operator=(const Zipkit&) = delete;
 
     // Selects the language of the component's texts. German (1) is the only one there is, so
     // the call changes nothing; the updater makes it all the same.
@@ -48,6 +54,8 @@ class Zipkit : public ZipComponent {
   private:
     FileSystem& files_;
     RunLog* log_;
+    // The archive's parse, from one call to the next.
+    std::unique_ptr<KeptArchive> kept_;
 };
 
 // The archive judged as extraction and removal would judge it, without writing anything: what
