@@ -87,12 +87,16 @@ FolderAndName SplitFolder(std::string_view path) {
     return {std::string(path.substr(0, nameStart)), std::string(path.substr(nameStart))};
 }
 
+char32_t NextFoldedCharacter(std::string_view path, std::size_t& pos) {
+    return FoldedCharacter(text::NextCharacter(path, pos));
+}
+
 std::u32string FoldedPath(std::string_view path) {
     std::u32string folded;
     folded.reserve(path.size());
     std::size_t pos = 0;
     while (pos < path.size()) {
-        folded.push_back(FoldedCharacter(text::NextCharacter(path, pos)));
+        folded.push_back(NextFoldedCharacter(path, pos));
     }
     return folded;
 }

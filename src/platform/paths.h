@@ -65,4 +65,7 @@ std::string ApplicationPath(const std::string& installDir);
 // apart from every character.
 std::u32string FoldedPath(std::string_view path);
 
+// The element of FoldedPath() for the character that begins at pos; pos moves past it.
+char32_t NextFoldedCharacter(std::string_view path, std::size_t& pos);
+
 } // namespace orv

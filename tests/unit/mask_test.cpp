@@ -75,6 +75,10 @@ const MaskCase kRules[] = {
     {"×", "÷", false}, // not letters: no case
     {"\xFF", "\xDF", false},
     {"\xC3", "\xC3\xA4", false}, // a broken character is not a prefix of one
+    {"*ä", "üää", true},         // a star gives back whole characters
+    {"*äb", "äab", false},
+    {"?*Ö", "öö", true},
+    {"*\xA4", "\xC3\xA4", false}, // nor does it match inside one
 };
 
 // Names stored in an old code page: bytes that are not UTF-8 compare as bytes, one character
