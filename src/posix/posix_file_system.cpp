@@ -494,18 +494,27 @@ std::string PosixFileSystem::resolve(const std::string& path) const {
     if (components.empty()) return start;
 
     // Most paths exist as written: one question to the kernel settles those, as every
-    // component found as written is its own exact match. Otherwise each component is looked
-    // for as written and then, where missing, without regard to case.
-    std::string written = start;
+    // component found as written is its own exact match. Otherwise the longest leading part
+    // that exists as written is found from the end (a new file mostly goes into a folder that
+    // exists), and each component after it is looked for as written and then, where missing,
+    // without regard to case.
+    std::vector<std::string> leading{start}; // leading[i]: the first i components as written
     for (const std::string& component : components) {
-        written = Join(written, component);
+        leading.push_back(Join(leading.back(), component));
     }
-    if (Exists(written)) return written;
-    std::string resolved = start;
+    if (Exists(leading.back())) return leading.back();
+    std::size_t known = components.size() - 1;
+    while (known > 0 && !Exists(leading[known])) {
+        --known;
+    }
+    std::string resolved = leading[known];
     bool folderExists = true; // nothing below a missing component exists
-    for (const std::string& component : components) {
+    for (std::size_t i = known; i < components.size(); ++i) {
+        const std::string& component = components[i];
         std::string next = Join(resolved, component);
-        if (folderExists && component != "." && component != ".." && !Exists(next)) {
+        // The component after the known part is missing as written: it was just asked.
+        const bool missing = i == known || !Exists(next);
+        if (folderExists && component != "." && component != ".." && missing) {
             const std::optional<std::string> match =
                 ScanWithoutCase(resolved.empty() ? "." : resolved, component);
             if (match) {
@@ -644,14 +653,20 @@ std::string MountPointOf(const std::string& native, dev_t device) {
     return here;
 }
 
-// The volume that holds the folder, named by its drive where the updater's path has one.
-Volume VolumeOf(const std::string& folder, const std::string& native) {
+// The volume that holds the folder, named by its drive where the updater's path has one, and
+// otherwise by where it is mounted (known or found).
+Volume VolumeOf(const std::string& folder, const std::string& native,
+                std::map<std::uint64_t, std::string>& mountPoints) {
     struct stat st {};
     if (::stat(native.c_str(), &st) != 0) Fail(errno);
     struct statvfs space {};
     if (::statvfs(native.c_str(), &space) != 0) Fail(errno);
     std::string name{DriveOf(std::string_view(folder))};
-    if (name.empty()) name = MountPointOf(native, st.st_dev);
+    if (name.empty()) {
+        const auto [known, isNew] = mountPoints.try_emplace(st.st_dev);
+        if (isNew) known->second = MountPointOf(native, st.st_dev);
+        name = known->second;
+    }
     return {std::to_string(st.st_dev), name,
             static_cast<std::uint64_t>(space.f_bavail) * space.f_frsize};
 }
@@ -659,7 +674,8 @@ Volume VolumeOf(const std::string& folder, const std::string& native) {
 } // namespace
 
 Volume PosixFileSystem::volumeOf(const std::string& folder) {
-    return PlacedAt("Laufwerk abfragen", folder, [&] { return VolumeOf(folder, resolve(folder)); });
+    return PlacedAt("Laufwerk abfragen", folder,
+                    [&] { return VolumeOf(folder, resolve(folder), mountPoints_); });
 }
 
 std::vector<std::string> PosixFileSystem::folderNames(const std::string& folder) {

@@ -3,6 +3,7 @@
 // is searched without regard to case, as the updater expects of its file system.
 
 #include <cstdint>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
@@ -62,6 +63,9 @@ class PosixFileSystem : public FileSystem {
 
   private:
     std::string driveRoot_;
+    // Where each volume seen so far is mounted, by its device number: found by asking about
+    // every folder above, which the plan would do for each folder it writes to.
+    std::map<std::uint64_t, std::string> mountPoints_;
 };
 
 } // namespace orv::posix

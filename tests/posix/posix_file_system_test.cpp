@@ -87,6 +87,9 @@ TEST_F(InstallationTree, ResolvesComponentsWithoutRegardToCase) {
         {"\\dAtA\\neu", "DATA/neu"},
         {"\\ÄNDERUNGEN", "Änderungen"},
         {"\\orven32\\update\\..\\ORV", "ORVEN32/UPDATE/../orv"},
+        {"\\ORVEN32\\orv\\ORVEN32.EXE", "ORVEN32/orv/orven32.exe"}, // only the name differs
+        {"\\ORVEN32\\orv\\neu.txt", "ORVEN32/orv/neu.txt"},
+        {"\\orven32\\update\\neu\\Datei.txt", "ORVEN32/UPDATE/neu/Datei.txt"},
     };
     for (const ResolveCase& c : cases) {
         EXPECT_EQ(files.resolve(c.path), box.path(c.expected)) << c.path;
